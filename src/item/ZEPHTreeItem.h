@@ -1,0 +1,80 @@
+#pragma once
+
+#include "ZEPHTreeModelGlobal.h"
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QVariant>
+#include <QVariantMap>
+
+// The row object of every model: an ID, a name, an optional child model and a JSON value map that
+// mirrors those values under their role names. Derive from it to answer further roles.
+class ZEPH_EXPORT ZEPHTreeItem : public QObject {
+    Q_OBJECT
+public:
+    enum Roles {
+        IdRole = Qt::UserRole + 1,
+        NameRole,
+        ChildModelRole,
+        JsonValueRole,
+        LastRole = JsonValueRole
+    };
+    Q_ENUM(Roles)
+
+    enum RoleFlag { WithJsonValueRole = 0, WithoutJsonValueRole = 1 };
+
+    /// An empty item with native QML ownership.
+    ZEPHTreeItem();
+    /// An item with ID, name and child model (not a QObject parent); native QML ownership.
+    ZEPHTreeItem(const QString& id, const QString& name, QObject* childModel);
+    ~ZEPHTreeItem() override;
+
+    /// Value of a role by number: 257 ID, 258 name, 259 child model, 260 JSON value map.
+    Q_INVOKABLE virtual QVariant getData(int role) const;
+    /// Value of a role by name ("idRole", "nameRole", "childModelRole").
+    Q_INVOKABLE virtual QVariant getData(const QString& roleName) const;
+    /// Writes a role by number; unknown roles change nothing.
+    Q_INVOKABLE virtual void setData(int role, QVariant value);
+    /// Writes a role by name ("idRole", "nameRole", "childModelRole").
+    Q_INVOKABLE virtual void setData(const QString& roleName, QVariant value);
+
+    QString ID() const { return m_id; }
+    QString Name() const { return m_name; }
+    QObject* ChildModel() const { return m_childModel.data(); }
+    QVariantMap JsonValue() const;
+
+    /// Sets the ID; emits valueChanged() when it changed.
+    void SetID(const QString& id);
+    /// Sets the name; emits valueChanged() when it changed.
+    void SetName(const QString& name);
+    /// Sets the child model (not owned); relays its row and data signals as childModelValueChanged().
+    void SetChildModel(QObject* childModel);
+    /// Replaces the whole JSON value map and takes ID, name and child model from it.
+    void SetJsonValue(const QVariantMap& value);
+
+    /// Fills `roles` with the item roles; 260 "jsonValueRole" only when `flag` is 0.
+    static void GetRolesHash(QHash<int, QByteArray>& roles, RoleFlag flag);
+    /// Registers ZEPHTreeItem with QML as "com.zephora.zephtreeitem" 1.0.
+    static void RegisterRolesEnum();
+
+signals:
+    void valueChanged();
+    void childModelValueChanged();
+
+private:
+    static int roleForName(const QString& roleName);
+    QVariantMap mirrorMap() const;
+    void connectChildModel();
+    void disconnectChildModel();
+    void compactJson();
+
+    QString m_id;
+    QString m_name;
+    QPointer<QObject> m_childModel;
+    // While m_jsonIsMirror is true the JSON value map is exactly {idRole, nameRole, childModelRole}
+    // mirroring the fields, and m_json stays empty: most items never carry more, which saves a map
+    // per item.
+    bool m_jsonIsMirror = true;
+    QVariantMap m_json;
+};

@@ -1,0 +1,249 @@
+#include "ZEPHTreeModel.h"
+
+#include "PartialModel.h"
+#include "ZEPHTreeModelWorker.h"
+
+#include <QQmlEngine>
+#include <QThread>
+
+namespace {
+int registerModelType() {
+    return qmlRegisterType<ZEPHTreeModel>("com.zephora.izephtreemodel", 1, 0, "IZEPHTreeModel");
+}
+} // namespace
+
+ZEPHTreeModel::ZEPHTreeModel(QObject* parent, const QHash<int, QByteArray>& roles, int flags,
+                             PF_DUPLICATE_HANDLER handler, PF_USER_FILTER filter)
+    : IZEPHTreeModel(parent), m_flags(flags), m_duplicateHandler(std::move(handler)),
+      m_userFilter(std::move(filter)) {
+    static const int typeId = registerModelType();
+    Q_UNUSED(typeId)
+    QQmlEngine::setObjectOwnership(this, (m_flags & JavaScriptOwnershipFlag) ? QQmlEngine::JavaScriptOwnership
+                                                                             : QQmlEngine::CppOwnership);
+    m_roles = roles;
+    init();
+}
+
+// QML creates models through this constructor; it gets the partial view and the worker as well, so
+// that QML-made models support the window operations and calls from other threads.
+ZEPHTreeModel::ZEPHTreeModel() : IZEPHTreeModel(nullptr) {
+    static const int typeId = registerModelType();
+    Q_UNUSED(typeId)
+    init();
+}
+
+void ZEPHTreeModel::init() {
+    if (m_roles.isEmpty())
+        ZEPHTreeItem::GetRolesHash(m_roles, ZEPHTreeItem::WithoutJsonValueRole);
+    m_partialModel.reset(new PartialModel(this, this));
+    QQmlEngine::setObjectOwnership(m_partialModel.data(), QQmlEngine::CppOwnership);
+    // The worker is a QObject child so that it follows the model into another thread.
+    m_worker.reset(new ZEPHTreeModelWorker(this));
+    m_worker->setParent(this);
+}
+
+ZEPHTreeModel::~ZEPHTreeModel() {
+    if (!isOwnerThread() && (!thread() || thread()->isFinished()))
+        m_runInPlace = true;
+    ZEPHTreeModel::RemoveAll();
+    m_keepSortingRules.clear();
+    m_worker.reset();
+    m_partialModel.reset();
+}
+
+bool ZEPHTreeModel::isOwnerThread() const { return m_runInPlace || QThread::currentThread() == thread(); }
+
+bool ZEPHTreeModel::forward(const std::function<bool(ZEPHTreeModelWorker*)>& call) {
+    return ZEPHTreeModelWorker::Invoke(m_worker.data(), call);
+}
+
+int ZEPHTreeModel::rowCount(const QModelIndex& parent) const {
+    Q_UNUSED(parent)
+    return m_items.size();
+}
+
+QVariant ZEPHTreeModel::data(const QModelIndex& index, int role) const {
+    const int row = index.row();
+    if (row < 0 || row >= m_items.size())
+        return QVariant();
+    return m_items.at(row)->getData(role);
+}
+
+QHash<int, QByteArray> ZEPHTreeModel::roleNames() const { return m_roles; }
+
+QVariantMap ZEPHTreeModel::get(int index) {
+    auto* item = qobject_cast<ZEPHTreeItem*>(FindItem(index));
+    QVariantMap result;
+    if (!item)
+        return result;
+    const QHash<int, QByteArray> roles = roleNames();
+    for (auto it = roles.cbegin(); it != roles.cend(); ++it) {
+        const QString name = QString::fromLatin1(it.value());
+        result[name] = item->getData(name);
+    }
+    return result;
+}
+
+QList<ZEPHTreeItem*>* ZEPHTreeModel::GetModelItemList() { return &m_items; }
+
+void ZEPHTreeModel::clear() { RemoveAll(); }
+
+int ZEPHTreeModel::FirstPartialModelRow() const { return m_partialModel ? m_partialModel->firstRow() : 0; }
+
+void ZEPHTreeModel::SetFirstPartialModelRow(int row) {
+    if (m_partialModel)
+        m_partialModel->setFirstRow(row);
+    emit firstPartialModelRowChanged();
+}
+
+void ZEPHTreeModel::SetPartialModelCount(int count) {
+    if (m_partialModel)
+        m_partialModel->setWindowSize(count);
+}
+
+QObject* ZEPHTreeModel::GetPartialModel(int count) {
+    SetPartialModelCount(count);
+    return m_partialModel.data();
+}
+
+bool ZEPHTreeModel::UpdateFilterRules(QVariantList filterRules, bool orAllRules) {
+    Q_UNUSED(filterRules)
+    Q_UNUSED(orAllRules)
+    return false;
+}
+
+bool ZEPHTreeModel::UpdateUserDefinedFilterRules(QVariant filterRules) {
+    Q_UNUSED(filterRules)
+    return false;
+}
+
+bool ZEPHTreeModel::UpdateGroupRole(const QString& roleName) {
+    Q_UNUSED(roleName)
+    return false;
+}
+
+bool ZEPHTreeModel::UpdateGroupRole(int role) {
+    Q_UNUSED(role)
+    return false;
+}
+
+int ZEPHTreeModel::page() const { return -1; }
+
+void ZEPHTreeModel::setPage(int page) { Q_UNUSED(page) }
+
+int ZEPHTreeModel::totalPage() const { return 0; }
+
+void ZEPHTreeModel::KeepSortingCheck() {
+    if (m_keepSortingFlag != None)
+        SortByRules(m_keepSortingRules, m_keepSortingFlag);
+}
+
+void ZEPHTreeModel::setKeepSorting(int flag, const QVariantList& rules) {
+    m_keepSortingFlag = flag;
+    // The stored list is often passed back in; assigning it to itself is harmless with Qt's
+    // implicitly shared lists.
+    m_keepSortingRules = rules;
+}
+
+ZEPHTreeModel* ZEPHTreeModel::modelOf(QObject* object) { return qobject_cast<ZEPHTreeModel*>(object); }
+
+int ZEPHTreeModel::roleForName(const QString& roleName) const {
+    const QByteArray name = roleName.toLatin1();
+    const QHash<int, QByteArray> roles = roleNames();
+    for (auto it = roles.cbegin(); it != roles.cend(); ++it) {
+        if (it.value() == name)
+            return it.key();
+    }
+    return 0;
+}
+
+// Row bookkeeping ------------------------------------------------------------------------------
+
+int ZEPHTreeModel::rowOf(const ZEPHTreeItem* item) const {
+    auto info = m_rows.find(item);
+    if (info == m_rows.end())
+        return -1;
+    const int count = m_items.size();
+    if (count == 0)
+        return -1;
+    int hint = qBound(0, info->rowHint, count - 1);
+    if (m_items.at(hint) == item)
+        return hint;
+    // Rows shift by the number of insertions and removals in front of them, so search outward
+    // from the last known row.
+    for (int distance = 1; hint - distance >= 0 || hint + distance < count; ++distance) {
+        const int after = hint + distance;
+        if (after < count && m_items.at(after) == item) {
+            const_cast<RowInfo&>(*info).rowHint = after;
+            return after;
+        }
+        const int before = hint - distance;
+        if (before >= 0 && m_items.at(before) == item) {
+            const_cast<RowInfo&>(*info).rowHint = before;
+            return before;
+        }
+    }
+    return -1;
+}
+
+void ZEPHTreeModel::refreshRowHints(int from) {
+    for (int row = from; row < m_items.size(); ++row) {
+        auto info = m_rows.find(m_items.at(row));
+        if (info != m_rows.end())
+            info->rowHint = row;
+    }
+}
+
+void ZEPHTreeModel::fileItem(ZEPHTreeItem* item) {
+    auto info = m_rows.find(item);
+    if (info == m_rows.end())
+        return;
+    const QString id = item->ID();
+    if (info->filed && info->filedId != id)
+        unfileItem(item);
+    auto entry = m_idIndex.find(id);
+    if (entry != m_idIndex.end() && entry.value() != item) {
+        // The ID now leads to this item; the earlier holder is no longer found by ID.
+        auto previous = m_rows.find(entry.value());
+        if (previous != m_rows.end())
+            previous->filed = false;
+    }
+    m_idIndex.insert(id, item);
+    info->filed = true;
+    info->filedId = id;
+}
+
+void ZEPHTreeModel::unfileItem(const ZEPHTreeItem* item) {
+    auto info = m_rows.find(item);
+    if (info == m_rows.end() || !info->filed)
+        return;
+    auto entry = m_idIndex.find(info->filedId);
+    if (entry != m_idIndex.end() && entry.value() == item)
+        m_idIndex.erase(entry);
+    info->filed = false;
+}
+
+void ZEPHTreeModel::dropAllRows() {
+    m_items.clear();
+    m_idIndex.clear();
+    m_rows.clear();
+}
+
+void ZEPHTreeModel::connectValueChange(ZEPHTreeItem* item) {
+    connect(item, &ZEPHTreeItem::valueChanged, this, &ZEPHTreeModel::EmitValueChange, Qt::UniqueConnection);
+}
+
+void ZEPHTreeModel::appendRowSilently(ZEPHTreeItem* item) {
+    if (!item || hasRow(item))
+        return;
+    connectValueChange(item);
+    RowInfo& info = m_rows[item];
+    info.rowHint = m_items.size();
+    m_items.append(item);
+    fileItem(item);
+}
+
+void ZEPHTreeModel::setRowOrder(QList<ZEPHTreeItem*> items) {
+    m_items = std::move(items);
+    refreshRowHints();
+}

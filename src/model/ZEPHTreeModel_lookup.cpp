@@ -1,0 +1,120 @@
+#include "ZEPHTreeModel.h"
+
+#include <QSet>
+
+namespace {
+// The models visited by one recursive lookup (shared by the nested calls of that lookup in this
+// thread), so that a cycle of child models ends instead of recursing forever.
+thread_local QSet<const QObject*>* t_visited = nullptr;
+
+class VisitScope {
+public:
+    VisitScope() : m_top(t_visited == nullptr) {
+        if (m_top)
+            t_visited = &m_own;
+    }
+    ~VisitScope() {
+        if (m_top)
+            t_visited = nullptr;
+    }
+    VisitScope(const VisitScope&) = delete;
+    VisitScope& operator=(const VisitScope&) = delete;
+    // Marks `model` visited; false when it was visited before in this lookup.
+    bool enter(const QObject* model) {
+        if (t_visited->contains(model))
+            return false;
+        t_visited->insert(model);
+        return true;
+    }
+
+private:
+    bool m_top;
+    QSet<const QObject*> m_own;
+};
+} // namespace
+
+QObject* ZEPHTreeModel::FindItem(int row) const {
+    if (row < 0 || row >= m_items.size())
+        return nullptr;
+    return m_items.at(row);
+}
+
+QObject* ZEPHTreeModel::FindItem(const QString& id, bool includeChildModel) const {
+    // The index is consulted before any child model, so a row of this model wins over equal IDs
+    // deeper in the tree.
+    if (ZEPHTreeItem* own = m_idIndex.value(id))
+        return own;
+    if (!includeChildModel)
+        return nullptr;
+    VisitScope scope;
+    scope.enter(this);
+    for (ZEPHTreeItem* item : m_items) {
+        ZEPHTreeModel* child = modelOf(item->ChildModel());
+        if (!child || !scope.enter(child))
+            continue;
+        if (QObject* found = child->FindItem(id, true))
+            return found;
+    }
+    return nullptr;
+}
+
+QString ZEPHTreeModel::FindItemID(int row) const {
+    auto* item = qobject_cast<ZEPHTreeItem*>(FindItem(row));
+    return item ? item->ID() : QString();
+}
+
+int ZEPHTreeModel::FindItemRow(const QString& id) const {
+    for (int row = 0; row < rowCount() && row < m_items.size(); ++row) {
+        if (m_items.at(row)->ID() == id)
+            return row;
+    }
+    return -1;
+}
+
+QVariant ZEPHTreeModel::FindItemValue(int row, int role) const {
+    auto* item = qobject_cast<ZEPHTreeItem*>(FindItem(row));
+    return item ? item->getData(role) : QVariant();
+}
+
+QVariant ZEPHTreeModel::FindItemValue(int row, const QString& roleName) const {
+    auto* item = qobject_cast<ZEPHTreeItem*>(FindItem(row));
+    return item ? item->getData(roleName) : QVariant();
+}
+
+QVariant ZEPHTreeModel::FindItemValue(const QString& id, int role) const {
+    auto* item = qobject_cast<ZEPHTreeItem*>(FindItem(id, false));
+    return item ? item->getData(role) : QVariant();
+}
+
+QVariant ZEPHTreeModel::FindItemValue(const QString& id, const QString& roleName) const {
+    auto* item = qobject_cast<ZEPHTreeItem*>(FindItem(id, false));
+    return item ? item->getData(roleName) : QVariant();
+}
+
+QVariant ZEPHTreeModel::FindItemValueEx(const QString& id, int role, bool includeChildModel) const {
+    auto* item = qobject_cast<ZEPHTreeItem*>(FindItem(id, includeChildModel));
+    return item ? item->getData(role) : QVariant();
+}
+
+QVariant ZEPHTreeModel::FindItemValueEx(const QString& id, const QString& roleName,
+                                        bool includeChildModel) const {
+    auto* item = qobject_cast<ZEPHTreeItem*>(FindItem(id, includeChildModel));
+    return item ? item->getData(roleName) : QVariant();
+}
+
+void ZEPHTreeModel::GetAllIDs(QList<QString>& ids, bool includeChildModel) {
+    if (!includeChildModel) {
+        ids.reserve(ids.size() + m_items.size());
+        for (ZEPHTreeItem* item : m_items)
+            ids.append(item->ID());
+        return;
+    }
+    VisitScope scope;
+    scope.enter(this);
+    for (ZEPHTreeItem* item : m_items) {
+        ids.append(item->ID());
+        ZEPHTreeModel* child = modelOf(item->ChildModel());
+        if (child && scope.enter(child))
+            child->GetAllIDs(ids, true);
+    }
+}

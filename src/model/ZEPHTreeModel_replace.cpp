@@ -1,0 +1,67 @@
+#include "ZEPHTreeModel.h"
+
+#include "ZEPHTreeModelWorker.h"
+
+bool ZEPHTreeModel::ReplaceItemsList(QList<ZEPHTreeItem*> itemList) {
+    if (!isOwnerThread()) {
+        adoptIntoOwnerThread(itemList);
+        const QVariantList variants = ZEPHTreeModelWorker::ItemVariants(itemList);
+        return forward([variants](ZEPHTreeModelWorker* w) { return w->ReplaceItemsList(variants); });
+    }
+    // Old rows that come back in the new list (a reorder by replacement) must survive the removal.
+    const QSet<const QObject*> keep = keepSetFor(itemList);
+    const QSet<const QObject*>* previous = m_keepAlive;
+    if (!keep.isEmpty())
+        m_keepAlive = &keep;
+    RemoveAll();
+    m_keepAlive = previous;
+    return AppendItemsList(std::move(itemList));
+}
+
+bool ZEPHTreeModel::ReplaceItemsListEx(QList<ZEPHTreeItem*> itemList) {
+    if (!isOwnerThread()) {
+        adoptIntoOwnerThread(itemList);
+        const QVariantList variants = ZEPHTreeModelWorker::ItemVariants(itemList);
+        return forward([variants](ZEPHTreeModelWorker* w) { return w->ReplaceItemsListEx(variants); });
+    }
+    // Null entries and repeated pointers are skipped: a row must be one live item, once.
+    QList<ZEPHTreeItem*> items;
+    items.reserve(itemList.size());
+    QSet<const ZEPHTreeItem*> seen;
+    seen.reserve(itemList.size());
+    for (ZEPHTreeItem* item : itemList) {
+        if (item && !seen.contains(item)) {
+            seen.insert(item);
+            items.append(item);
+        }
+    }
+    const int oldCount = m_items.size();
+    const int newCount = items.size();
+    if (newCount < oldCount)
+        beginRemoveRows(QModelIndex(), newCount, oldCount - 1);
+    else if (newCount > oldCount)
+        beginInsertRows(QModelIndex(), oldCount, newCount - 1);
+    if (ownsItems()) {
+        const QSet<const QObject*> keep = keepSetFor(items);
+        const QSet<const QObject*>* previous = m_keepAlive;
+        m_keepAlive = &keep;
+        ClearAllSourceContainer();
+        m_keepAlive = previous;
+    }
+    dropAllRows();
+    m_items = items;
+    m_rows.reserve(newCount);
+    for (int row = 0; row < newCount; ++row)
+        m_rows[items.at(row)].rowHint = row;
+    for (ZEPHTreeItem* item : items)
+        fileItem(item);
+    if (newCount < oldCount)
+        endRemoveRows();
+    else if (newCount > oldCount)
+        endInsertRows();
+    if (newCount != oldCount)
+        emit rowCountChanged();
+    if (newCount > 0)
+        emit dataChanged(index(0, 0), index(newCount - 1, 0), QVector<int>());
+    return true;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <ZEPHTreeModel.h>
+
+#include <QList>
+#include <QString>
+
+// Builds items and trees from short strings and reads them back.
+//   "A B C"        three items with IDs (and names) A, B, C
+//   "A:x B:y"      IDs A and B with the names x and y
+//   "A[B C] D"     A carries a child model holding B and C
+namespace tree {
+
+/// The items described by `spec`; child models are new models made with `childFlags`.
+QList<ZEPHTreeItem*> items(const QString& spec, int childFlags = 0);
+/// Appends the items described by `spec` to `model`.
+void fill(ZEPHTreeModel* model, const QString& spec, int childFlags = 0);
+/// A new parentless model with the default roles, `flags`, filled from `spec`.
+ZEPHTreeModel* make(const QString& spec, int flags = 0);
+/// The IDs of the model's rows, space separated ("A B").
+QString ids(const QObject* model);
+/// The names of the model's rows, space separated.
+QString names(const QObject* model);
+/// The model as a tree string ("A[B C] D"), read through FindItem(row) and each ChildModel().
+QString dump(const QObject* model);
+
+} // namespace tree
