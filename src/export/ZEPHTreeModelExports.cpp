@@ -3,35 +3,35 @@
 #include "ZEPHTreeModel.h"
 #include "ZEPHTreeModelWorker.h"
 
+#include <QPointer>
 #include <QThread>
 
 // Gives the export functions access to the model's in-place destruction.
 struct ZEPHTreeModelAccess {
+    // Destroys the model in its owner thread and waits. When that thread no longer runs, nothing
+    // else can touch the model, so it is emptied and destroyed here.
     static bool destroy(ZEPHTreeModel* model) {
-        QThread* owner = model->thread();
+        QPointer<QThread> owner = model->thread();
         if (QThread::currentThread() == owner) {
             delete model;
             return true;
         }
-        // Destroy the model in its owner thread and wait; when that thread is gone, destroy it here.
-        ZEPHTreeModelWorker* worker = model->m_worker.data();
-        const bool done = ZEPHTreeModelWorker::Invoke(worker, [model](ZEPHTreeModelWorker*) {
+        const bool done = ZEPHTreeModelWorker::Invoke(model->m_worker.data(), [model](ZEPHTreeModelWorker*) {
             delete model;
             return true;
         });
-        if (!done && (!owner || owner->isFinished())) {
-            model->m_runInPlace = true;
-            delete model;
-            return true;
-        }
-        return done;
+        if (done) return true;
+        if (owner && owner->isRunning()) return false;
+        model->m_runInPlace = true;
+        delete model;
+        return true;
     }
 };
 
-extern "C" bool CreateZEPHTreeModel(IZEPHTreeModel** model, QObject* parent, const QHash<int, QByteArray>& roles,
-                                    int flags, PF_DUPLICATE_HANDLER handler, PF_USER_FILTER filter) {
-    if (!model)
-        return false;
+extern "C" bool CreateZEPHTreeModel(IZEPHTreeModel** model, QObject* parent,
+                                    const QHash<int, QByteArray>& roles, int flags,
+                                    PF_DUPLICATE_HANDLER handler, PF_USER_FILTER filter) {
+    if (!model) return false;
     try {
         *model = new ZEPHTreeModel(parent, roles, flags, handler, filter);
         return true;
@@ -41,16 +41,14 @@ extern "C" bool CreateZEPHTreeModel(IZEPHTreeModel** model, QObject* parent, con
 }
 
 extern "C" bool DeleteZEPHTreeModel(IZEPHTreeModel** model) {
-    if (!model || !*model)
-        return false;
+    if (!model || !*model) return false;
     auto* zephModel = dynamic_cast<ZEPHTreeModel*>(*model);
     if (!zephModel) {
         delete *model;
         *model = nullptr;
         return true;
     }
-    if (!ZEPHTreeModelAccess::destroy(zephModel))
-        return false;
+    if (!ZEPHTreeModelAccess::destroy(zephModel)) return false;
     *model = nullptr;
     return true;
 }

@@ -76,5 +76,8 @@ private:
     // mirroring the fields, and m_json stays empty: most items never carry more, which saves a map
     // per item.
     bool m_jsonIsMirror = true;
+    // True while SetJsonValue takes the fields from a new map, whose child entry is not yet the child
+    // model.
+    bool m_applyingJson = false;
     QVariantMap m_json;
 };

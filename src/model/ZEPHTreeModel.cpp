@@ -33,8 +33,7 @@ ZEPHTreeModel::ZEPHTreeModel() : IZEPHTreeModel(nullptr) {
 }
 
 void ZEPHTreeModel::init() {
-    if (m_roles.isEmpty())
-        ZEPHTreeItem::GetRolesHash(m_roles, ZEPHTreeItem::WithoutJsonValueRole);
+    if (m_roles.isEmpty()) ZEPHTreeItem::GetRolesHash(m_roles, ZEPHTreeItem::WithoutJsonValueRole);
     m_partialModel.reset(new PartialModel(this, this));
     QQmlEngine::setObjectOwnership(m_partialModel.data(), QQmlEngine::CppOwnership);
     // The worker is a QObject child so that it follows the model into another thread.
@@ -43,62 +42,68 @@ void ZEPHTreeModel::init() {
 }
 
 ZEPHTreeModel::~ZEPHTreeModel() {
-    if (!isOwnerThread() && (!thread() || thread()->isFinished()))
-        m_runInPlace = true;
+    if (!isOwnerThread() && (!thread() || !thread()->isRunning())) m_runInPlace = true;
     ZEPHTreeModel::RemoveAll();
     m_keepSortingRules.clear();
     m_worker.reset();
     m_partialModel.reset();
 }
 
-bool ZEPHTreeModel::isOwnerThread() const { return m_runInPlace || QThread::currentThread() == thread(); }
+bool ZEPHTreeModel::isOwnerThread() const {
+    return m_runInPlace || QThread::currentThread() == thread();
+}
 
 bool ZEPHTreeModel::forward(const std::function<bool(ZEPHTreeModelWorker*)>& call) {
     return ZEPHTreeModelWorker::Invoke(m_worker.data(), call);
 }
 
+// A list: rows have no children, so a valid parent has no rows (Qt's item-model contract, which
+// proxies and tree views rely on).
 int ZEPHTreeModel::rowCount(const QModelIndex& parent) const {
-    Q_UNUSED(parent)
-    return m_items.size();
+    return parent.isValid() ? 0 : m_items.size();
 }
 
 QVariant ZEPHTreeModel::data(const QModelIndex& index, int role) const {
     const int row = index.row();
-    if (row < 0 || row >= m_items.size())
-        return QVariant();
+    if (row < 0 || row >= m_items.size()) return QVariant();
     return m_items.at(row)->getData(role);
 }
 
-QHash<int, QByteArray> ZEPHTreeModel::roleNames() const { return m_roles; }
+QHash<int, QByteArray> ZEPHTreeModel::roleNames() const {
+    return m_roles;
+}
 
 QVariantMap ZEPHTreeModel::get(int index) {
     auto* item = qobject_cast<ZEPHTreeItem*>(FindItem(index));
     QVariantMap result;
-    if (!item)
-        return result;
+    if (!item) return result;
     const QHash<int, QByteArray> roles = roleNames();
     for (auto it = roles.cbegin(); it != roles.cend(); ++it) {
-        const QString name = QString::fromLatin1(it.value());
+        const QString name = QString::fromUtf8(it.value());
         result[name] = item->getData(name);
     }
     return result;
 }
 
-QList<ZEPHTreeItem*>* ZEPHTreeModel::GetModelItemList() { return &m_items; }
+QList<ZEPHTreeItem*>* ZEPHTreeModel::GetModelItemList() {
+    return &m_items;
+}
 
-void ZEPHTreeModel::clear() { RemoveAll(); }
+void ZEPHTreeModel::clear() {
+    RemoveAll();
+}
 
-int ZEPHTreeModel::FirstPartialModelRow() const { return m_partialModel ? m_partialModel->firstRow() : 0; }
+int ZEPHTreeModel::FirstPartialModelRow() const {
+    return m_partialModel ? m_partialModel->firstRow() : 0;
+}
 
 void ZEPHTreeModel::SetFirstPartialModelRow(int row) {
-    if (m_partialModel)
-        m_partialModel->setFirstRow(row);
+    if (m_partialModel) m_partialModel->setFirstRow(row);
     emit firstPartialModelRowChanged();
 }
 
 void ZEPHTreeModel::SetPartialModelCount(int count) {
-    if (m_partialModel)
-        m_partialModel->setWindowSize(count);
+    if (m_partialModel) m_partialModel->setWindowSize(count);
 }
 
 QObject* ZEPHTreeModel::GetPartialModel(int count) {
@@ -127,15 +132,20 @@ bool ZEPHTreeModel::UpdateGroupRole(int role) {
     return false;
 }
 
-int ZEPHTreeModel::page() const { return -1; }
+int ZEPHTreeModel::page() const {
+    return -1;
+}
 
-void ZEPHTreeModel::setPage(int page) { Q_UNUSED(page) }
+void ZEPHTreeModel::setPage(int page) {
+    Q_UNUSED(page)
+}
 
-int ZEPHTreeModel::totalPage() const { return 0; }
+int ZEPHTreeModel::totalPage() const {
+    return 0;
+}
 
 void ZEPHTreeModel::KeepSortingCheck() {
-    if (m_keepSortingFlag != None)
-        SortByRules(m_keepSortingRules, m_keepSortingFlag);
+    if (m_keepSortingFlag != None) SortByRules(m_keepSortingRules, m_keepSortingFlag);
 }
 
 void ZEPHTreeModel::setKeepSorting(int flag, const QVariantList& rules) {
@@ -145,14 +155,15 @@ void ZEPHTreeModel::setKeepSorting(int flag, const QVariantList& rules) {
     m_keepSortingRules = rules;
 }
 
-ZEPHTreeModel* ZEPHTreeModel::modelOf(QObject* object) { return qobject_cast<ZEPHTreeModel*>(object); }
+ZEPHTreeModel* ZEPHTreeModel::modelOf(QObject* object) {
+    return qobject_cast<ZEPHTreeModel*>(object);
+}
 
 int ZEPHTreeModel::roleForName(const QString& roleName) const {
     const QByteArray name = roleName.toLatin1();
     const QHash<int, QByteArray> roles = roleNames();
     for (auto it = roles.cbegin(); it != roles.cend(); ++it) {
-        if (it.value() == name)
-            return it.key();
+        if (it.value() == name) return it.key();
     }
     return 0;
 }
@@ -161,52 +172,49 @@ int ZEPHTreeModel::roleForName(const QString& roleName) const {
 
 int ZEPHTreeModel::rowOf(const ZEPHTreeItem* item) const {
     auto info = m_rows.find(item);
-    if (info == m_rows.end())
-        return -1;
+    if (info == m_rows.end()) return -1;
     const int count = m_items.size();
-    if (count == 0)
-        return -1;
-    int hint = qBound(0, info->rowHint, count - 1);
-    if (m_items.at(hint) == item)
-        return hint;
-    // Rows shift by the number of insertions and removals in front of them, so search outward
-    // from the last known row.
+    if (count == 0) return -1;
+    const int hint = qBound(0, info->rowHint + m_hintBase, count - 1);
+    if (m_items.at(hint) == item) return hint;
+    // Rows shift by the number of insertions and removals in front of them (other than at the
+    // head, which the hint base follows), so search outward from the last known row. A long search
+    // means that many rows drifted: then every hint is brought up to date at once.
     for (int distance = 1; hint - distance >= 0 || hint + distance < count; ++distance) {
-        const int after = hint + distance;
-        if (after < count && m_items.at(after) == item) {
-            const_cast<RowInfo&>(*info).rowHint = after;
-            return after;
-        }
-        const int before = hint - distance;
-        if (before >= 0 && m_items.at(before) == item) {
-            const_cast<RowInfo&>(*info).rowHint = before;
-            return before;
-        }
+        int found = -1;
+        if (hint + distance < count && m_items.at(hint + distance) == item)
+            found = hint + distance;
+        else if (hint - distance >= 0 && m_items.at(hint - distance) == item)
+            found = hint - distance;
+        if (found < 0) continue;
+        auto* self = const_cast<ZEPHTreeModel*>(this);
+        if (distance > 64)
+            self->refreshRowHints();
+        else
+            self->m_rows[item].rowHint = found - m_hintBase;
+        return found;
     }
     return -1;
 }
 
 void ZEPHTreeModel::refreshRowHints(int from) {
+    if (from == 0) m_hintBase = 0;
     for (int row = from; row < m_items.size(); ++row) {
         auto info = m_rows.find(m_items.at(row));
-        if (info != m_rows.end())
-            info->rowHint = row;
+        if (info != m_rows.end()) info->rowHint = row - m_hintBase;
     }
 }
 
 void ZEPHTreeModel::fileItem(ZEPHTreeItem* item) {
     auto info = m_rows.find(item);
-    if (info == m_rows.end())
-        return;
+    if (info == m_rows.end()) return;
     const QString id = item->ID();
-    if (info->filed && info->filedId != id)
-        unfileItem(item);
+    if (info->filed && info->filedId != id) unfileItem(item);
     auto entry = m_idIndex.find(id);
     if (entry != m_idIndex.end() && entry.value() != item) {
         // The ID now leads to this item; the earlier holder is no longer found by ID.
         auto previous = m_rows.find(entry.value());
-        if (previous != m_rows.end())
-            previous->filed = false;
+        if (previous != m_rows.end()) previous->filed = false;
     }
     m_idIndex.insert(id, item);
     info->filed = true;
@@ -215,11 +223,9 @@ void ZEPHTreeModel::fileItem(ZEPHTreeItem* item) {
 
 void ZEPHTreeModel::unfileItem(const ZEPHTreeItem* item) {
     auto info = m_rows.find(item);
-    if (info == m_rows.end() || !info->filed)
-        return;
+    if (info == m_rows.end() || !info->filed) return;
     auto entry = m_idIndex.find(info->filedId);
-    if (entry != m_idIndex.end() && entry.value() == item)
-        m_idIndex.erase(entry);
+    if (entry != m_idIndex.end() && entry.value() == item) m_idIndex.erase(entry);
     info->filed = false;
 }
 
@@ -227,18 +233,37 @@ void ZEPHTreeModel::dropAllRows() {
     m_items.clear();
     m_idIndex.clear();
     m_rows.clear();
+    m_hintBase = 0;
 }
 
+// The value-change connection: a change inside the item becomes dataChanged for its row. Each item
+// gets a functor that knows the item, because QObject::sender() (what EmitValueChange() reads)
+// walks every connection into the model, which would make one change cost a scan of all rows. The
+// handles kept per item make it one connection per item and model, however often the item comes
+// back; handles of disconnected items are dropped once they outnumber the rows.
 void ZEPHTreeModel::connectValueChange(ZEPHTreeItem* item) {
-    connect(item, &ZEPHTreeItem::valueChanged, this, &ZEPHTreeModel::EmitValueChange, Qt::UniqueConnection);
+    auto existing = m_valueConnections.find(item);
+    if (existing != m_valueConnections.end() && *existing) return;
+    const QMetaObject::Connection connection = connect(item, &ZEPHTreeItem::valueChanged, this, [this, item] {
+        const QModelIndex changed = index(rowOf(item), 0, QModelIndex());
+        if (changed.isValid()) emit dataChanged(changed, changed, QVector<int>());
+    });
+    if (existing != m_valueConnections.end()) {
+        *existing = connection;
+        return;
+    }
+    m_valueConnections.insert(item, connection);
+    if (m_valueConnections.size() > 2 * m_items.size() + 64) {
+        for (auto it = m_valueConnections.begin(); it != m_valueConnections.end();)
+            it = *it ? std::next(it) : m_valueConnections.erase(it);
+    }
 }
 
 void ZEPHTreeModel::appendRowSilently(ZEPHTreeItem* item) {
-    if (!item || hasRow(item))
-        return;
+    if (!item || hasRow(item)) return;
     connectValueChange(item);
     RowInfo& info = m_rows[item];
-    info.rowHint = m_items.size();
+    info.rowHint = m_items.size() - m_hintBase;
     m_items.append(item);
     fileItem(item);
 }

@@ -267,6 +267,12 @@ private:
     const QSet<const QObject*>* m_keepAlive = nullptr;
     // Set while a model whose owner thread has ended is emptied and destroyed from another thread.
     bool m_runInPlace = false;
+    // Row hints are stored relative to this offset, so that insertions and removals at the head
+    // shift every hint at once.
+    int m_hintBase = 0;
+    // The value-change connection of every item connected to this model, also after it stopped
+    // being a row (a model with shared items keeps removed items connected); one per item.
+    QHash<const QObject*, QMetaObject::Connection> m_valueConnections;
 
     friend class ZEPHTreeModelWorker;
     friend struct ZEPHTreeModelAccess;

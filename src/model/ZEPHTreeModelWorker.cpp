@@ -8,7 +8,6 @@
 
 #include <atomic>
 
-
 namespace {
 struct CallState {
     QSemaphore done;
@@ -30,29 +29,26 @@ ZEPHTreeModelWorker::ZEPHTreeModelWorker(ZEPHTreeModel* model) : m_model(model) 
 
 bool ZEPHTreeModelWorker::Invoke(ZEPHTreeModelWorker* worker,
                                  const std::function<bool(ZEPHTreeModelWorker*)>& call) {
-    if (!worker)
-        return false;
-    QThread* target = worker->thread();
-    if (!target || target->isFinished())
-        return false;
+    if (!worker) return false;
+    QPointer<QThread> target = worker->thread();
+    if (target == QThread::currentThread()) return call(worker);
+    if (!target || !target->isRunning()) return false;
     auto state = QSharedPointer<CallState>::create();
     QSharedPointer<Completion> completion(new Completion(state));
     QPointer<ZEPHTreeModelWorker> guard(worker);
     const bool posted = QMetaObject::invokeMethod(
         worker,
         [guard, call, completion]() {
-            if (guard)
-                completion->state->result = call(guard.data());
+            if (guard) completion->state->result = call(guard.data());
         },
         Qt::QueuedConnection);
     completion.reset();
-    if (!posted)
-        return false;
+    if (!posted) return false;
     // Wait in slices so that an owner thread that ends without running the call cannot block the
-    // caller forever.
+    // caller forever. The posted call releases the semaphore when it is destroyed: after it ran,
+    // or unrun when the worker died first.
     while (!state->done.tryAcquire(1, 20)) {
-        if (target->isFinished())
-            return false;
+        if (!target || !target->isRunning()) return state->done.tryAcquire() && state->result;
     }
     return state->result;
 }
@@ -74,8 +70,7 @@ ZEPHTreeItem* ZEPHTreeModelWorker::ItemOf(const QVariant& variant) {
     if (variant.userType() == QMetaType::VoidStar)
         return static_cast<ZEPHTreeItem*>(*static_cast<void* const*>(variant.constData()));
     QVariant converted(variant);
-    if (!converted.convert(QMetaType::VoidStar))
-        return nullptr;
+    if (!converted.convert(QMetaType::VoidStar)) return nullptr;
     return static_cast<ZEPHTreeItem*>(*static_cast<void* const*>(converted.constData()));
 }
 
@@ -88,11 +83,12 @@ QList<ZEPHTreeItem*> ZEPHTreeModelWorker::ItemsOf(const QVariantList& variants) 
 }
 
 void ZEPHTreeModelWorker::MoveRow(int sourceRowIndex, int destinationRowIndex) {
-    if (m_model)
-        m_model->MoveRow(sourceRowIndex, destinationRowIndex);
+    if (m_model) m_model->MoveRow(sourceRowIndex, destinationRowIndex);
 }
 
-bool ZEPHTreeModelWorker::AppendItem(QVariant item) { return m_model && m_model->AppendItem(ItemOf(item)); }
+bool ZEPHTreeModelWorker::AppendItem(QVariant item) {
+    return m_model && m_model->AppendItem(ItemOf(item));
+}
 
 bool ZEPHTreeModelWorker::AppendItemsList(QVariantList itemList) {
     return m_model && m_model->AppendItemsList(ItemsOf(itemList));
@@ -107,15 +103,20 @@ bool ZEPHTreeModelWorker::ReplaceItemsListEx(QVariantList itemList) {
 }
 
 void ZEPHTreeModelWorker::RemoveAll() {
-    if (m_model)
-        m_model->RemoveAll();
+    if (m_model) m_model->RemoveAll();
 }
 
-bool ZEPHTreeModelWorker::RemoveOne(QString id) { return m_model && m_model->RemoveOne(id); }
+bool ZEPHTreeModelWorker::RemoveOne(QString id) {
+    return m_model && m_model->RemoveOne(id);
+}
 
-bool ZEPHTreeModelWorker::Remove(int rowH, int rowT) { return m_model && m_model->Remove(rowH, rowT); }
+bool ZEPHTreeModelWorker::Remove(int rowH, int rowT) {
+    return m_model && m_model->Remove(rowH, rowT);
+}
 
-bool ZEPHTreeModelWorker::PrependItem(QVariant item) { return m_model && m_model->PrependItem(ItemOf(item)); }
+bool ZEPHTreeModelWorker::PrependItem(QVariant item) {
+    return m_model && m_model->PrependItem(ItemOf(item));
+}
 
 bool ZEPHTreeModelWorker::PrependItemsList(QVariantList itemList) {
     return m_model && m_model->PrependItemsList(ItemsOf(itemList));
@@ -125,9 +126,10 @@ bool ZEPHTreeModelWorker::InsertItem(int row, QVariant item) {
     return m_model && m_model->InsertItem(row, ItemOf(item));
 }
 
-bool ZEPHTreeModelWorker::RemoveList(QStringList idList) { return m_model && m_model->Remove(idList); }
+bool ZEPHTreeModelWorker::RemoveList(QStringList idList) {
+    return m_model && m_model->Remove(idList);
+}
 
 void ZEPHTreeModelWorker::ClearAllSourceContainer() {
-    if (m_model)
-        m_model->ClearAllSourceContainer();
+    if (m_model) m_model->ClearAllSourceContainer();
 }

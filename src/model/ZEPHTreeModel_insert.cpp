@@ -2,33 +2,75 @@
 
 #include "ZEPHTreeModelWorker.h"
 
+#include <QSet>
 #include <QThread>
 
-#include <typeinfo>
+#include <algorithm>
+
+namespace {
+// The objects moved from the calling thread into a model's owner thread for one forwarded call.
+struct Adoption {
+    QThread* from = nullptr;
+    QList<QObject*> moved;
+
+    // Runs in the owner thread: gives the objects back to the (waiting) calling thread, for an item
+    // that the model refused and the caller therefore keeps.
+    void undo() const {
+        for (QObject* object : moved) {
+            if (object->thread() == QThread::currentThread()) object->moveToThread(from);
+        }
+    }
+};
+
+void adoptObject(QObject* object, QThread* to, Adoption& adoption) {
+    if (object && object->thread() == adoption.from && !object->parent()) {
+        object->moveToThread(to);
+        adoption.moved.append(object);
+    }
+}
+
+// Moves `items`, their child models and the items of those, as far as they live in the calling
+// thread and have no QObject parent, into `to`. Each child model is visited once, so a cycle ends.
+void adoptItems(const QList<ZEPHTreeItem*>& items, QThread* to, Adoption& adoption, QSet<QObject*>& seen) {
+    for (ZEPHTreeItem* item : items) {
+        if (!item) continue;
+        adoptObject(item, to, adoption);
+        QObject* child = item->ChildModel();
+        if (!child || seen.contains(child)) continue;
+        seen.insert(child);
+        adoptObject(child, to, adoption);
+        if (auto* model = qobject_cast<ZEPHTreeModel*>(child))
+            adoptItems(*model->GetModelItemList(), to, adoption, seen);
+    }
+}
+
+// Hands items over to `owner` for a forwarded call. Nothing moves when the owner thread does not
+// run, since the call will not be made there and the caller keeps its items.
+Adoption adoptInto(QThread* owner, const QList<ZEPHTreeItem*>& items) {
+    Adoption adoption;
+    adoption.from = QThread::currentThread();
+    if (!owner || !owner->isRunning()) return adoption;
+    QSet<QObject*> seen;
+    adoptItems(items, owner, adoption, seen);
+    return adoption;
+}
+} // namespace
 
 // An item handed over from another thread is moved into the owner thread first, so that it and its
 // child model are disposed of and signal there, never in a thread that may have ended.
 void ZEPHTreeModel::adoptIntoOwnerThread(const QList<ZEPHTreeItem*>& items) {
-    QThread* current = QThread::currentThread();
-    QThread* owner = thread();
-    for (ZEPHTreeItem* item : items) {
-        if (!item)
-            continue;
-        if (item->thread() == current && !item->parent())
-            item->moveToThread(owner);
-        QObject* child = item->ChildModel();
-        if (child && child->thread() == current && !child->parent())
-            child->moveToThread(owner);
-    }
+    adoptInto(thread(), items);
 }
 
+// Merging applies when flag 4 is set and the ID index leads to a row of this model.
 bool ZEPHTreeModel::mergeApplies(const ZEPHTreeItem* item) const {
-    return (m_flags & MergeDuplicatesFlag) && m_idIndex.contains(item->ID());
+    if (!(m_flags & MergeDuplicatesFlag)) return false;
+    const ZEPHTreeItem* existing = m_idIndex.value(item->ID());
+    return existing && hasRow(existing);
 }
 
 void ZEPHTreeModel::HandleDuplicatedItem(ZEPHTreeItem* newItem, ZEPHTreeItem* existingItem) {
-    if (!newItem || !existingItem)
-        return;
+    if (!newItem || !existingItem) return;
     if (m_duplicateHandler) {
         m_duplicateHandler(newItem, existingItem);
         return;
@@ -37,79 +79,94 @@ void ZEPHTreeModel::HandleDuplicatedItem(ZEPHTreeItem* newItem, ZEPHTreeItem* ex
 }
 
 void ZEPHTreeModel::CopyItem(ZEPHTreeItem* source, ZEPHTreeItem* target) {
-    if (!source || !target)
-        return;
+    if (!source || !target) return;
     const QHash<int, QByteArray> roles = roleNames();
     for (auto it = roles.cbegin(); it != roles.cend(); ++it)
         target->setData(it.key(), source->getData(it.key()));
 }
 
-// Merges `item` into the row `existing` and deletes it. A merge into itself copies and deletes
-// nothing; a child model that the merge replaces is disposed of by an owning model.
+// Merges `item` into `existing` and deletes it. A merge into itself copies and deletes nothing. On
+// an owning model the child model that the existing item gave up, and the new item's child model
+// when the merge did not take it over, are disposed of: nothing else refers to them any more.
 void ZEPHTreeModel::mergeDuplicate(ZEPHTreeItem* item, ZEPHTreeItem* existing) {
-    if (item == existing)
-        return;
+    if (item == existing) return;
     QPointer<QObject> oldChild = existing->ChildModel();
+    QPointer<QObject> newChild = item->ChildModel();
     HandleDuplicatedItem(item, existing);
-    if (ownsItems() && oldChild && oldChild != existing->ChildModel() && oldChild != item->ChildModel())
-        disposeChildModel(oldChild.data());
     delete item;
+    if (!ownsItems()) return;
+    QObject* kept = existing->ChildModel();
+    if (oldChild && oldChild != kept) disposeChildModel(oldChild.data());
+    if (newChild && newChild != kept && newChild != oldChild) disposeChildModel(newChild.data());
 }
 
-// The row that a merge announces: the first row carrying the ID. The merged item is that row
-// unless IDs were changed after insertion or a subclass answers rows its own way.
+// The row a single-item merge announces: the row of the item that took the new values. With the
+// unique IDs that merging keeps this is also the first row carrying the ID.
 int ZEPHTreeModel::mergedRow(ZEPHTreeItem* existing, const QString& id) const {
-    if (typeid(*this) == typeid(ZEPHTreeModel) && existing->ID() == id) {
-        const int row = rowOf(existing);
-        bool earlier = false;
-        for (int r = 0; r < row && !earlier; ++r)
-            earlier = m_items.at(r)->ID() == id;
-        if (row >= 0 && !earlier)
-            return row;
-    }
-    return FindItemRow(id);
+    Q_UNUSED(id)
+    return rowOf(existing);
 }
 
+// Puts new rows at `row` and files them under their IDs (one lookup of each ID).
 void ZEPHTreeModel::insertRows(int row, const QList<ZEPHTreeItem*>& items) {
-    for (int i = 0; i < items.size(); ++i)
-        m_rows[items.at(i)].rowHint = row + i;
-    if (row == m_items.size()) {
+    const int added = items.size();
+    const int oldCount = m_items.size();
+    // Every row behind an insertion at the head moves by the same amount: the hint base follows.
+    if (row == 0 && oldCount > 0) m_hintBase += added;
+    if (added > 1) {
+        m_rows.reserve(m_rows.size() + added);
+        m_idIndex.reserve(m_idIndex.size() + added);
+    }
+    for (int i = 0; i < added; ++i) {
+        ZEPHTreeItem* item = items.at(i);
+        RowInfo& info = m_rows[item];
+        info.rowHint = row + i - m_hintBase;
+        const QString id = item->ID();
+        ZEPHTreeItem*& entry = m_idIndex[id];
+        if (entry && entry != item) {
+            // The ID now leads to the new row; the earlier holder is no longer found by ID.
+            auto previous = m_rows.find(entry);
+            if (previous != m_rows.end()) previous->filed = false;
+        }
+        entry = item;
+        info.filed = true;
+        info.filedId = id;
+    }
+    if (row == oldCount) {
         m_items.append(items);
-    } else if (items.size() == 1) {
+    } else if (added == 1) {
         m_items.insert(row, items.first());
     } else {
         QList<ZEPHTreeItem*> merged;
-        merged.reserve(m_items.size() + items.size());
+        merged.reserve(oldCount + added);
         merged.append(m_items.mid(0, row));
         merged.append(items);
         merged.append(m_items.mid(row));
         m_items.swap(merged);
     }
-    // A large block in front of existing rows moves them far from their last known rows.
-    if (items.size() > 64 && row + items.size() < m_items.size())
-        refreshRowHints(row + items.size());
-    for (ZEPHTreeItem* item : items)
-        fileItem(item);
+    // A large block in the middle moves the rows behind it far from their last known rows.
+    if (row > 0 && row < oldCount && added > 64) refreshRowHints(row + added);
 }
 
 bool ZEPHTreeModel::AppendItem(ZEPHTreeItem* item) {
-    if (!item)
-        return false;
+    if (!item) return false;
     if (!isOwnerThread()) {
-        adoptIntoOwnerThread({item});
-        return forward([item](ZEPHTreeModelWorker* w) { return w->AppendItem(ZEPHTreeModelWorker::ItemVariant(item)); });
+        const Adoption adoption = adoptInto(thread(), {item});
+        return forward([item, adoption](ZEPHTreeModelWorker* w) {
+            const bool done = w->AppendItem(ZEPHTreeModelWorker::ItemVariant(item));
+            if (!done) adoption.undo();
+            return done;
+        });
     }
     if (mergeApplies(item)) {
         ZEPHTreeItem* existing = m_idIndex.value(item->ID());
-        if (existing != item && hasRow(item))
-            return false;
+        if (existing != item && hasRow(item)) return false;
         const QString id = item->ID();
         mergeDuplicate(item, existing);
         const int row = mergedRow(existing, id);
-        emit dataChanged(index(row, 0), index(row, 0), QVector<int>());
+        if (row >= 0) emit dataChanged(index(row, 0), index(row, 0), QVector<int>());
     } else {
-        if (hasRow(item))
-            return false;
+        if (hasRow(item)) return false;
         connectValueChange(item);
         const int n = m_items.size();
         beginInsertRows(QModelIndex(), n, n);
@@ -122,24 +179,25 @@ bool ZEPHTreeModel::AppendItem(ZEPHTreeItem* item) {
 }
 
 bool ZEPHTreeModel::PrependItem(ZEPHTreeItem* item) {
-    if (!item)
-        return false;
+    if (!item) return false;
     if (!isOwnerThread()) {
-        adoptIntoOwnerThread({item});
-        return forward([item](ZEPHTreeModelWorker* w) { return w->PrependItem(ZEPHTreeModelWorker::ItemVariant(item)); });
+        const Adoption adoption = adoptInto(thread(), {item});
+        return forward([item, adoption](ZEPHTreeModelWorker* w) {
+            const bool done = w->PrependItem(ZEPHTreeModelWorker::ItemVariant(item));
+            if (!done) adoption.undo();
+            return done;
+        });
     }
     bool inserted = false;
     if (mergeApplies(item)) {
         ZEPHTreeItem* existing = m_idIndex.value(item->ID());
-        if (existing != item && hasRow(item))
-            return false;
+        if (existing != item && hasRow(item)) return false;
         const QString id = item->ID();
         mergeDuplicate(item, existing);
         const int row = mergedRow(existing, id);
-        emit dataChanged(index(row, 0), index(row, 0), QVector<int>());
+        if (row >= 0) emit dataChanged(index(row, 0), index(row, 0), QVector<int>());
     } else {
-        if (hasRow(item))
-            return false;
+        if (hasRow(item)) return false;
         connectValueChange(item);
         beginInsertRows(QModelIndex(), 0, 0);
         insertRows(0, {item});
@@ -147,20 +205,20 @@ bool ZEPHTreeModel::PrependItem(ZEPHTreeItem* item) {
         inserted = true;
     }
     KeepSortingCheck();
-    if (inserted)
-        emit rowCountChanged();
+    if (inserted) emit rowCountChanged();
     return true;
 }
 
 bool ZEPHTreeModel::InsertItem(int row, ZEPHTreeItem* item) {
     if (!isOwnerThread()) {
-        adoptIntoOwnerThread({item});
-        return forward([row, item](ZEPHTreeModelWorker* w) {
-            return w->InsertItem(row, ZEPHTreeModelWorker::ItemVariant(item));
+        const Adoption adoption = adoptInto(thread(), {item});
+        return forward([row, item, adoption](ZEPHTreeModelWorker* w) {
+            const bool done = w->InsertItem(row, ZEPHTreeModelWorker::ItemVariant(item));
+            if (!done) adoption.undo();
+            return done;
         });
     }
-    if (!item || row < 0 || row > m_items.size() || mergeApplies(item) || hasRow(item))
-        return false;
+    if (!item || row < 0 || row > m_items.size() || mergeApplies(item) || hasRow(item)) return false;
     connectValueChange(item);
     beginInsertRows(QModelIndex(), row, row);
     insertRows(row, {item});
@@ -171,8 +229,9 @@ bool ZEPHTreeModel::InsertItem(int row, ZEPHTreeItem* item) {
 }
 
 // The list insertions walk the list first (merging duplicates in walk order, also into entries
-// earlier in the same list), then announce and insert the new rows as one block, so listeners
-// never see a row before it is announced.
+// earlier in the same walk), then announce and insert the new rows as one block, so listeners never
+// see a row before it is announced. Null entries, rows of this model and repeated pointers are
+// skipped.
 bool ZEPHTreeModel::insertListAt(QList<ZEPHTreeItem*> itemList, bool atHead) {
     QList<ZEPHTreeItem*> block;
     block.reserve(itemList.size());
@@ -183,13 +242,11 @@ bool ZEPHTreeModel::insertListAt(QList<ZEPHTreeItem*> itemList, bool atHead) {
     const int count = itemList.size();
     for (int k = 0; k < count; ++k) {
         ZEPHTreeItem* entry = itemList.at(atHead ? count - 1 - k : k);
-        if (!entry || hasRow(entry) || pending.contains(entry))
-            continue;
+        if (!entry || hasRow(entry) || pending.contains(entry)) continue;
         if (merging) {
             const QString id = entry->ID();
             ZEPHTreeItem* existing = m_idIndex.value(id);
-            if (!existing)
-                existing = pendingIds.value(id);
+            if (!existing || !hasRow(existing)) existing = pendingIds.value(id);
             if (existing) {
                 mergeDuplicate(entry, existing);
                 continue;
@@ -202,22 +259,25 @@ bool ZEPHTreeModel::insertListAt(QList<ZEPHTreeItem*> itemList, bool atHead) {
     }
     const int added = block.size();
     if (added > 0) {
-        if (atHead)
-            std::reverse(block.begin(), block.end());
+        if (atHead) std::reverse(block.begin(), block.end());
         const int first = atHead ? 0 : m_items.size();
         beginInsertRows(QModelIndex(), first, first + added - 1);
         insertRows(first, block);
+        // Of two new rows with one ID the one inserted last is found by ID; at the head that is
+        // the earlier entry of the list, as the walk runs from the last entry to the first.
+        if (atHead && !merging) {
+            for (auto it = block.crbegin(); it != block.crend(); ++it)
+                fileItem(*it);
+        }
         endInsertRows();
     }
     KeepSortingCheck();
-    if (added > 0)
-        emit rowCountChanged();
+    if (added > 0) emit rowCountChanged();
     return true;
 }
 
 bool ZEPHTreeModel::AppendItemsList(QList<ZEPHTreeItem*> itemList) {
-    if (itemList.isEmpty())
-        return true;
+    if (itemList.isEmpty()) return true;
     if (!isOwnerThread()) {
         adoptIntoOwnerThread(itemList);
         const QVariantList variants = ZEPHTreeModelWorker::ItemVariants(itemList);
@@ -227,8 +287,7 @@ bool ZEPHTreeModel::AppendItemsList(QList<ZEPHTreeItem*> itemList) {
 }
 
 bool ZEPHTreeModel::PrependItemsList(QList<ZEPHTreeItem*> itemList) {
-    if (itemList.isEmpty())
-        return true;
+    if (itemList.isEmpty()) return true;
     if (!isOwnerThread()) {
         adoptIntoOwnerThread(itemList);
         const QVariantList variants = ZEPHTreeModelWorker::ItemVariants(itemList);
@@ -241,7 +300,6 @@ void ZEPHTreeModel::EmitValueChange() {
     auto* item = qobject_cast<ZEPHTreeItem*>(sender());
     const int row = item ? rowOf(item) : -1;
     const QModelIndex changed = index(row, 0, QModelIndex());
-    if (!changed.isValid())
-        return;
+    if (!changed.isValid()) return;
     emit dataChanged(changed, changed, QVector<int>());
 }

@@ -3,57 +3,52 @@
 #include <QSet>
 
 namespace {
-// The models visited by one recursive lookup (shared by the nested calls of that lookup in this
-// thread), so that a cycle of child models ends instead of recursing forever.
-thread_local QSet<const QObject*>* t_visited = nullptr;
+// The models visited by one recursive lookup, shared by the nested calls of that lookup in this
+// thread, so that a cycle of child models ends instead of recursing forever. Each kind of lookup has
+// its own set, so that a view whose override of one calls the other still sees a whole tree.
+thread_local QSet<const QObject*>* t_findVisited = nullptr;
+thread_local QSet<const QObject*>* t_idsVisited = nullptr;
 
 class VisitScope {
 public:
-    VisitScope() : m_top(t_visited == nullptr) {
-        if (m_top)
-            t_visited = &m_own;
+    explicit VisitScope(QSet<const QObject*>*& visited) : m_visited(visited), m_top(visited == nullptr) {
+        if (m_top) m_visited = &m_own;
     }
     ~VisitScope() {
-        if (m_top)
-            t_visited = nullptr;
+        if (m_top) m_visited = nullptr;
     }
     VisitScope(const VisitScope&) = delete;
     VisitScope& operator=(const VisitScope&) = delete;
     // Marks `model` visited; false when it was visited before in this lookup.
     bool enter(const QObject* model) {
-        if (t_visited->contains(model))
-            return false;
-        t_visited->insert(model);
+        if (m_visited->contains(model)) return false;
+        m_visited->insert(model);
         return true;
     }
 
 private:
+    QSet<const QObject*>*& m_visited;
     bool m_top;
     QSet<const QObject*> m_own;
 };
 } // namespace
 
 QObject* ZEPHTreeModel::FindItem(int row) const {
-    if (row < 0 || row >= m_items.size())
-        return nullptr;
+    if (row < 0 || row >= m_items.size()) return nullptr;
     return m_items.at(row);
 }
 
 QObject* ZEPHTreeModel::FindItem(const QString& id, bool includeChildModel) const {
     // The index is consulted before any child model, so a row of this model wins over equal IDs
     // deeper in the tree.
-    if (ZEPHTreeItem* own = m_idIndex.value(id))
-        return own;
-    if (!includeChildModel)
-        return nullptr;
-    VisitScope scope;
+    if (ZEPHTreeItem* own = m_idIndex.value(id)) return own;
+    if (!includeChildModel) return nullptr;
+    VisitScope scope(t_findVisited);
     scope.enter(this);
     for (ZEPHTreeItem* item : m_items) {
         ZEPHTreeModel* child = modelOf(item->ChildModel());
-        if (!child || !scope.enter(child))
-            continue;
-        if (QObject* found = child->FindItem(id, true))
-            return found;
+        if (!child || !scope.enter(child)) continue;
+        if (QObject* found = child->FindItem(id, true)) return found;
     }
     return nullptr;
 }
@@ -65,8 +60,7 @@ QString ZEPHTreeModel::FindItemID(int row) const {
 
 int ZEPHTreeModel::FindItemRow(const QString& id) const {
     for (int row = 0; row < rowCount() && row < m_items.size(); ++row) {
-        if (m_items.at(row)->ID() == id)
-            return row;
+        if (m_items.at(row)->ID() == id) return row;
     }
     return -1;
 }
@@ -109,12 +103,11 @@ void ZEPHTreeModel::GetAllIDs(QList<QString>& ids, bool includeChildModel) {
             ids.append(item->ID());
         return;
     }
-    VisitScope scope;
+    VisitScope scope(t_idsVisited);
     scope.enter(this);
     for (ZEPHTreeItem* item : m_items) {
         ids.append(item->ID());
         ZEPHTreeModel* child = modelOf(item->ChildModel());
-        if (child && scope.enter(child))
-            child->GetAllIDs(ids, true);
+        if (child && scope.enter(child)) child->GetAllIDs(ids, true);
     }
 }

@@ -3,6 +3,7 @@
 #include "ZEPHTreeModelWorker.h"
 
 #include <QMetaMethod>
+#include <QThread>
 
 namespace {
 // Models being emptied by RemoveAll() or ClearAllSourceContainer() in this thread; a cycle of
@@ -11,16 +12,23 @@ thread_local QSet<const QObject*> t_disposing;
 
 class DisposalScope {
 public:
-    explicit DisposalScope(const QObject* model) : m_model(model) { t_disposing.insert(model); }
-    ~DisposalScope() { t_disposing.remove(m_model); }
+    explicit DisposalScope(const QObject* model) : m_model(model), m_entered(!t_disposing.contains(model)) {
+        if (m_entered) t_disposing.insert(model);
+    }
+    ~DisposalScope() {
+        if (m_entered) t_disposing.remove(m_model);
+    }
     DisposalScope(const DisposalScope&) = delete;
     DisposalScope& operator=(const DisposalScope&) = delete;
 
 private:
     const QObject* m_model;
+    bool m_entered;
 };
 
-bool beingDisposed(const QObject* object) { return t_disposing.contains(object); }
+bool beingDisposed(const QObject* object) {
+    return t_disposing.contains(object);
+}
 
 // Disconnects every signal of `object` except destroyed(), which views and proxies still need to
 // learn that the object is gone.
@@ -28,89 +36,103 @@ void disconnectAllButDestroyed(QObject* object) {
     const QMetaObject* meta = object->metaObject();
     for (int i = 0; i < meta->methodCount(); ++i) {
         const QMetaMethod method = meta->method(i);
-        if (method.methodType() != QMetaMethod::Signal || method.name() == "destroyed")
-            continue;
+        if (method.methodType() != QMetaMethod::Signal || method.name() == "destroyed") continue;
         QObject::disconnect(object, method, nullptr, QMetaMethod());
     }
 }
+
+// Deletes `object` from its own thread's event loop. A thread that no longer runs would never get
+// to it, so there the object is deleted at once (a model destroyed after its owner thread ended).
+void release(QObject* object) {
+    QThread* owner = object->thread();
+    if (!owner || (owner != QThread::currentThread() && !owner->isRunning()))
+        delete object;
+    else
+        object->deleteLater();
+}
 } // namespace
 
-bool ZEPHTreeModel::keptAlive(const QObject* object) const { return m_keepAlive && m_keepAlive->contains(object); }
+bool ZEPHTreeModel::keptAlive(const QObject* object) const {
+    return m_keepAlive && m_keepAlive->contains(object);
+}
 
-// Items of a replacement list, and their child models, survive the removal of the old content.
+// The items of a replacement list and their child models survive the removal of the old content,
+// wherever in the tree they were before.
 QSet<const QObject*> ZEPHTreeModel::keepSetFor(const QList<ZEPHTreeItem*>& items) const {
     QSet<const QObject*> keep;
+    keep.reserve(items.size());
     for (ZEPHTreeItem* item : items) {
-        if (!item)
-            continue;
-        if (hasRow(item))
-            keep.insert(item);
-        if (QObject* child = item->ChildModel())
-            keep.insert(child);
+        if (!item) continue;
+        keep.insert(item);
+        if (QObject* child = item->ChildModel()) keep.insert(child);
     }
     return keep;
 }
 
 void ZEPHTreeModel::disposeItem(ZEPHTreeItem* item) {
-    if (!item || keptAlive(item))
-        return;
+    // An item that became a row again while the removal was announced stays.
+    if (!item || keptAlive(item) || hasRow(item)) return;
     disconnectAllButDestroyed(item);
-    item->deleteLater();
+    m_valueConnections.remove(item);
+    release(item);
 }
 
+// Empties a child model of this library (the keep-alive set of a replacement in progress applies
+// inside it too), then disconnects and releases it. Other objects are only disconnected and
+// released. This model counts as being disposed of meanwhile, so that a cycle of child models
+// leading back to it neither empties nor releases it.
 void ZEPHTreeModel::disposeChildModel(QObject* childModel) {
-    if (!childModel || keptAlive(childModel) || beingDisposed(childModel))
-        return;
-    if (ZEPHTreeModel* model = modelOf(childModel))
+    if (!childModel || childModel == this || keptAlive(childModel) || beingDisposed(childModel)) return;
+    DisposalScope scope(this);
+    if (ZEPHTreeModel* model = modelOf(childModel)) {
+        const QSet<const QObject*>* previous = model->m_keepAlive;
+        model->m_keepAlive = m_keepAlive;
         model->RemoveAll();
+        model->m_keepAlive = previous;
+    }
     disconnectAllButDestroyed(childModel);
-    childModel->deleteLater();
+    release(childModel);
 }
 
 void ZEPHTreeModel::RemoveOne(ZEPHTreeItem* item) {
-    if (rowOf(item) < 0)
-        return;
-    if (ownsItems())
-        disposeChildModel(item->ChildModel());
+    if (rowOf(item) < 0) return;
+    if (ownsItems()) disposeChildModel(item->ChildModel());
+    // Emptying the child model may have changed this model through its listeners.
     const int row = rowOf(item);
-    if (row < 0)
-        return;
+    if (row < 0) return;
     beginRemoveRows(QModelIndex(), row, row);
     m_items.removeAt(row);
     unfileItem(item);
     m_rows.remove(item);
+    if (row == 0) --m_hintBase;
     endRemoveRows();
 }
 
 bool ZEPHTreeModel::RemoveOne(const QString& id) {
-    if (!isOwnerThread())
-        return forward([id](ZEPHTreeModelWorker* w) { return w->RemoveOne(id); });
+    if (!isOwnerThread()) return forward([id](ZEPHTreeModelWorker* w) { return w->RemoveOne(id); });
     auto* item = qobject_cast<ZEPHTreeItem*>(FindItem(id, false));
-    if (!item || !hasRow(item))
-        return false;
+    if (!item || !hasRow(item)) return false;
     RemoveOne(item);
     emit itemsRemoved(QStringList{id});
     emit rowCountChanged();
-    if (ownsItems())
-        disposeItem(item);
+    if (ownsItems()) disposeItem(item);
     return true;
 }
 
+// Forwarded like the other removals, so that a call from another thread cannot change the model
+// while its owner thread uses it.
 bool ZEPHTreeModel::Remove(const QStringList& idList) {
-    if (!isOwnerThread())
-        return forward([idList](ZEPHTreeModelWorker* w) { return w->RemoveList(idList); });
+    if (!isOwnerThread()) return forward([idList](ZEPHTreeModelWorker* w) { return w->RemoveList(idList); });
     QStringList removedIds;
     QList<ZEPHTreeItem*> removed;
     for (const QString& id : idList) {
         auto* item = qobject_cast<ZEPHTreeItem*>(FindItem(id, false));
-        if (!item || !hasRow(item))
-            continue;
+        if (!item || !hasRow(item)) continue;
         RemoveOne(item);
         removedIds.append(id);
         removed.append(item);
     }
-    if (!removedIds.isEmpty())
-        emit itemsRemoved(removedIds);
+    if (!removedIds.isEmpty()) emit itemsRemoved(removedIds);
     emit rowCountChanged();
     if (ownsItems()) {
         for (ZEPHTreeItem* item : removed)
@@ -122,16 +144,14 @@ bool ZEPHTreeModel::Remove(const QStringList& idList) {
 bool ZEPHTreeModel::Remove(int rowH, int rowT) {
     if (!isOwnerThread())
         return forward([rowH, rowT](ZEPHTreeModelWorker* w) { return w->Remove(rowH, rowT); });
-    if (rowH < 0 || rowH > rowT || rowT >= m_items.size())
-        return false;
+    if (rowH < 0 || rowH > rowT || rowT >= m_items.size()) return false;
     beginRemoveRows(QModelIndex(), rowH, rowT);
     const QList<ZEPHTreeItem*> items = m_items.mid(rowH, rowT - rowH + 1);
     QStringList ids;
     ids.reserve(items.size());
     for (ZEPHTreeItem* item : items) {
         ids.append(item->ID());
-        if (ownsItems())
-            disposeChildModel(item->ChildModel());
+        if (ownsItems()) disposeChildModel(item->ChildModel());
     }
     // The ID index keeps leading to the removed items until the signals below were delivered.
     QList<RowInfo> filing;
@@ -139,21 +159,23 @@ bool ZEPHTreeModel::Remove(int rowH, int rowT) {
     for (ZEPHTreeItem* item : items)
         filing.append(m_rows.take(item));
     m_items.erase(m_items.begin() + rowH, m_items.begin() + rowT + 1);
-    if (items.size() > 64)
+    // Rows behind the range move up: all of them at once after a removal at the head, or by a
+    // long way after a large range.
+    if (rowH == 0)
+        m_hintBase -= items.size();
+    else if (items.size() > 64)
         refreshRowHints(rowH);
     endRemoveRows();
-    if (!ids.isEmpty())
-        emit itemsRemoved(ids);
+    if (!ids.isEmpty()) emit itemsRemoved(ids);
     emit rowCountChanged();
     for (int i = 0; i < items.size(); ++i) {
         ZEPHTreeItem* item = items.at(i);
+        if (hasRow(item)) continue;
         if (filing.at(i).filed) {
             auto entry = m_idIndex.find(filing.at(i).filedId);
-            if (entry != m_idIndex.end() && entry.value() == item)
-                m_idIndex.erase(entry);
+            if (entry != m_idIndex.end() && entry.value() == item) m_idIndex.erase(entry);
         }
-        if (ownsItems())
-            disposeItem(item);
+        if (ownsItems()) disposeItem(item);
     }
     return true;
 }
@@ -166,25 +188,34 @@ void ZEPHTreeModel::RemoveAll() {
         });
         return;
     }
-    if (m_items.isEmpty() || beingDisposed(this))
-        return;
+    if (m_items.isEmpty() || beingDisposed(this)) return;
     DisposalScope scope(this);
     beginRemoveRows(QModelIndex(), 0, m_items.size() - 1);
+    const QList<ZEPHTreeItem*> items = m_items;
+    QList<QObject*> released;
     if (ownsItems()) {
-        const QList<ZEPHTreeItem*> items = m_items;
+        released.reserve(items.size());
         for (ZEPHTreeItem* item : items) {
-            if (keptAlive(item))
-                continue;
+            if (keptAlive(item)) continue;
             QObject* child = item->ChildModel();
             if (child && !keptAlive(child) && !beingDisposed(child)) {
-                if (ZEPHTreeModel* model = modelOf(child))
+                if (ZEPHTreeModel* model = modelOf(child)) {
+                    const QSet<const QObject*>* previous = model->m_keepAlive;
+                    model->m_keepAlive = m_keepAlive;
                     model->RemoveAll();
-                child->deleteLater();
+                    model->m_keepAlive = previous;
+                }
+                released.append(child);
             }
-            item->deleteLater();
+            released.append(item);
+            m_valueConnections.remove(item);
         }
     }
     dropAllRows();
+    // Released only once the rows are gone: a model destroyed after its owner thread ended
+    // deletes them at once.
+    for (QObject* object : released)
+        release(object);
     endRemoveRows();
     emit allItemRemoved();
     emit rowCountChanged();
@@ -198,22 +229,28 @@ void ZEPHTreeModel::ClearAllSourceContainer() {
         });
         return;
     }
-    if (m_items.isEmpty() || beingDisposed(this))
-        return;
+    if (m_items.isEmpty() || beingDisposed(this)) return;
     DisposalScope scope(this);
     // The rows leave the model before anything is deleted, so whoever reacts to a deletion sees a
     // consistent (empty) model.
     const QList<ZEPHTreeItem*> items = m_items;
     dropAllRows();
+    // A model with shared items owns none of them (the child models of a group view hold the items
+    // of its source, for instance), so it only lets go of them.
+    if (!ownsItems()) return;
     for (ZEPHTreeItem* item : items) {
-        if (keptAlive(item))
-            continue;
+        if (keptAlive(item)) continue;
         QObject* child = item->ChildModel();
         if (child && !keptAlive(child) && !beingDisposed(child)) {
-            if (ZEPHTreeModel* model = modelOf(child))
+            if (ZEPHTreeModel* model = modelOf(child)) {
+                const QSet<const QObject*>* previous = model->m_keepAlive;
+                model->m_keepAlive = m_keepAlive;
                 model->ClearAllSourceContainer();
+                model->m_keepAlive = previous;
+            }
             delete child;
         }
+        m_valueConnections.remove(item);
         delete item;
     }
 }
@@ -227,7 +264,8 @@ void ZEPHTreeModel::MoveRow(int sourceRowIndex, int destinationRowIndex) {
         return;
     }
     const int count = m_items.size();
-    if (sourceRowIndex < 0 || sourceRowIndex >= count || destinationRowIndex < 0 || destinationRowIndex >= count)
+    if (sourceRowIndex < 0 || sourceRowIndex >= count || destinationRowIndex < 0 ||
+        destinationRowIndex >= count)
         return;
     beginResetModel();
     m_items.move(sourceRowIndex, destinationRowIndex);

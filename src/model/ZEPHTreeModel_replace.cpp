@@ -8,11 +8,12 @@ bool ZEPHTreeModel::ReplaceItemsList(QList<ZEPHTreeItem*> itemList) {
         const QVariantList variants = ZEPHTreeModelWorker::ItemVariants(itemList);
         return forward([variants](ZEPHTreeModelWorker* w) { return w->ReplaceItemsList(variants); });
     }
-    // Old rows that come back in the new list (a reorder by replacement) must survive the removal.
-    const QSet<const QObject*> keep = keepSetFor(itemList);
+    // Items of the new list (old rows in a reorder by replacement, or items of the old rows' child
+    // models) must survive the removal of the old content.
+    QSet<const QObject*> keep;
+    if (ownsItems() && !m_items.isEmpty()) keep = keepSetFor(itemList);
     const QSet<const QObject*>* previous = m_keepAlive;
-    if (!keep.isEmpty())
-        m_keepAlive = &keep;
+    if (!keep.isEmpty()) m_keepAlive = &keep;
     RemoveAll();
     m_keepAlive = previous;
     return AppendItemsList(std::move(itemList));
@@ -41,7 +42,8 @@ bool ZEPHTreeModel::ReplaceItemsListEx(QList<ZEPHTreeItem*> itemList) {
         beginRemoveRows(QModelIndex(), newCount, oldCount - 1);
     else if (newCount > oldCount)
         beginInsertRows(QModelIndex(), oldCount, newCount - 1);
-    if (ownsItems()) {
+    // The old items are deleted at once, except those that the new list brings back.
+    if (ownsItems() && oldCount > 0) {
         const QSet<const QObject*> keep = keepSetFor(items);
         const QSet<const QObject*>* previous = m_keepAlive;
         m_keepAlive = &keep;
@@ -59,9 +61,7 @@ bool ZEPHTreeModel::ReplaceItemsListEx(QList<ZEPHTreeItem*> itemList) {
         endRemoveRows();
     else if (newCount > oldCount)
         endInsertRows();
-    if (newCount != oldCount)
-        emit rowCountChanged();
-    if (newCount > 0)
-        emit dataChanged(index(0, 0), index(newCount - 1, 0), QVector<int>());
+    if (newCount != oldCount) emit rowCountChanged();
+    if (newCount > 0) emit dataChanged(index(0, 0), index(newCount - 1, 0), QVector<int>());
     return true;
 }

@@ -6,27 +6,31 @@ PartialModel::PartialModel(ZEPHTreeModel* source, QObject* parent)
     : QAbstractListModel(parent), m_source(source) {
     if (!source)
         return;
-    // Resets and layout changes are passed on as the window's own, announcements included.
-    connect(source, SIGNAL(modelAboutToBeReset()), this, SIGNAL(modelAboutToBeReset()));
-    connect(source, SIGNAL(modelReset()), this, SIGNAL(modelReset()));
+    // Resets and layout changes are passed on as the window's own, announcements included; a reset
+    // goes through the view's own reset so that its persistent indexes are reset too.
+    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &PartialModel::sourceAboutToBeReset);
+    connect(source, &QAbstractItemModel::modelReset, this, &PartialModel::sourceReset);
     connect(source, &QAbstractItemModel::dataChanged, this, &PartialModel::SourceModelDataChangedHandler);
     connect(source, &QAbstractItemModel::rowsInserted, this, &PartialModel::SourceModelCountChangedHandler);
     connect(source, &QAbstractItemModel::rowsRemoved, this, &PartialModel::SourceModelCountChangedHandler);
-    connect(source, SIGNAL(layoutAboutToBeChanged()), this, SIGNAL(layoutAboutToBeChanged()));
-    connect(source, SIGNAL(layoutChanged()), this, SIGNAL(layoutChanged()));
+    connect(source, &QAbstractItemModel::layoutAboutToBeChanged, this, &QAbstractItemModel::layoutAboutToBeChanged);
+    connect(source, &QAbstractItemModel::layoutChanged, this, &QAbstractItemModel::layoutChanged);
 }
 
 // The window never reports a negative count: when the model shrinks below the first row it is empty.
+// Without its model (only while the model is being destroyed) it shows nothing.
 int PartialModel::effectiveCount() const {
     if (!m_source)
-        return m_windowSize;
+        return 0;
     return qMax(0, qMin(m_windowSize, m_source->rowCount() - m_firstRow));
 }
 
-int PartialModel::rowCount(const QModelIndex& parent) const {
-    Q_UNUSED(parent)
-    return effectiveCount();
-}
+void PartialModel::sourceAboutToBeReset() { beginResetModel(); }
+
+void PartialModel::sourceReset() { endResetModel(); }
+
+// A list: rows have no children.
+int PartialModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : effectiveCount(); }
 
 QVariant PartialModel::data(const QModelIndex& index, int role) const {
     const int row = index.row();
@@ -47,21 +51,22 @@ QVariantMap PartialModel::get(int row) {
 
 int PartialModel::FindItemRow(QString id) { return m_source ? m_source->FindItemRow(id) : -1; }
 
+// Every row is announced as removed, then the rows of the new window as inserted; the size changes
+// inside each announcement, so listeners always read the count that was announced.
 void PartialModel::setWindowSize(int count) {
     const int oldCount = effectiveCount();
     if (oldCount > 0) {
         beginRemoveRows(QModelIndex(), 0, oldCount - 1);
+        m_windowSize = 0;
         endRemoveRows();
     }
-    if (count < 1) {
+    m_windowSize = qMax(count, 0);
+    const int newCount = effectiveCount();
+    if (newCount > 0) {
         m_windowSize = 0;
-    } else {
+        beginInsertRows(QModelIndex(), 0, newCount - 1);
         m_windowSize = count;
-        const int newCount = effectiveCount();
-        if (newCount > 0) {
-            beginInsertRows(QModelIndex(), 0, newCount - 1);
-            endInsertRows();
-        }
+        endInsertRows();
     }
     if (effectiveCount() != oldCount)
         emit rowCountChanged();
@@ -76,7 +81,9 @@ void PartialModel::setFirstRow(int row) {
         row = sourceCount - 1;
     m_firstRow = qMax(row, 0);
     const int newCount = effectiveCount();
-    emit dataChanged(index(0, 0), index(qMax(newCount - 1, 0), 0), QVector<int>());
+    // An empty window has nothing to refresh: an empty range would name invalid indexes.
+    if (newCount > 0)
+        emit dataChanged(index(0, 0), index(newCount - 1, 0), QVector<int>());
     if (newCount != oldCount) {
         if (newCount < oldCount) {
             beginRemoveRows(QModelIndex(), newCount, oldCount - 1);

@@ -36,6 +36,10 @@ public slots:
     void SourceModelDataChangedHandler(const QModelIndex& topLeft, const QModelIndex& bottomRight);
     void SourceModelCountChangedHandler(const QModelIndex& parent, int start, int end);
 
+private slots:
+    void sourceAboutToBeReset();
+    void sourceReset();
+
 private:
     int effectiveCount() const;
 

@@ -1,7 +1,10 @@
+#include "TestHost.h"
+
 #include <ZEPHTreeItem.h>
 #include <ZEPHTreeModel.h>
 
 #include <QObject>
+#include <QQmlContext>
 #include <QQmlEngine>
 #include <QtQuickTest>
 
@@ -13,6 +16,10 @@ public slots:
     void applicationAvailable() {
         ZEPHTreeModel model(nullptr, {});
         ZEPHTreeItem::RegisterRolesEnum();
+    }
+    // Tests fill models through "testHost", as a host application would.
+    void qmlEngineAvailable(QQmlEngine* engine) {
+        engine->rootContext()->setContextProperty(QStringLiteral("testHost"), new TestHost(engine));
     }
 };
 

@@ -1,0 +1,228 @@
+#include "ZEPHTreeModel.h"
+
+#include "CompareFile.h"
+#include "EngineObjectGuard.h"
+#include "QmlComparator.h"
+#include "RoleSort.h"
+#include "RuleSortCache.h"
+#include "ScriptComparator.h"
+#include "SortRules.h"
+
+#include <QJSEngine>
+#include <QPointer>
+#include <QQmlEngine>
+#include <QSet>
+
+namespace {
+
+// The models that the SortByRules call in progress on this thread has reached, so that a cycle of
+// child models ends: each model is sorted at most once per call.
+class RuleSortVisit {
+public:
+    explicit RuleSortVisit(const QObject* model) {
+        if (!s_visited) {
+            s_visited = &m_visited;
+            m_outermost = true;
+        }
+        m_first = !s_visited->contains(model);
+        s_visited->insert(model);
+    }
+    ~RuleSortVisit() {
+        if (m_outermost) s_visited = nullptr;
+    }
+    RuleSortVisit(const RuleSortVisit&) = delete;
+    RuleSortVisit& operator=(const RuleSortVisit&) = delete;
+
+    bool first() const { return m_first; }
+
+private:
+    static thread_local QSet<const QObject*>* s_visited;
+    QSet<const QObject*> m_visited;
+    bool m_outermost = false;
+    bool m_first = true;
+};
+
+thread_local QSet<const QObject*>* RuleSortVisit::s_visited = nullptr;
+
+// The items of `items` in `order` (a permutation of its rows).
+QList<ZEPHTreeItem*> permuted(const QList<ZEPHTreeItem*>& items, const QVector<int>& order) {
+    QList<ZEPHTreeItem*> result = items;
+    result.detach(); // a list of the right size, written in place below
+    for (int i = 0; i < order.size(); ++i)
+        result[i] = items.at(order.at(i));
+    return result;
+}
+
+// Where persistent indexes of the rows in `from` go when the rows are put in `order`.
+QModelIndexList movedIndexes(const QAbstractItemModel* model, const QModelIndexList& from,
+                             const QVector<int>& order) {
+    QModelIndexList to;
+    if (from.isEmpty()) return to;
+    QVector<int> newRow(order.size());
+    for (int i = 0; i < order.size(); ++i)
+        newRow[order.at(i)] = i;
+    to.reserve(from.size());
+    for (const QModelIndex& old : from)
+        to.append(model->index(newRow.value(old.row(), -1), old.column()));
+    return to;
+}
+
+} // namespace
+
+// Every sort works on a snapshot of the row list. A comparison that runs foreign code (a caller's
+// comparator, a script, an item subclass) could insert or remove rows meanwhile; the list then no
+// longer shares its data with the snapshot, and the sort keeps the rows as they are instead of
+// swapping in an order of items that may be gone.
+
+void ZEPHTreeModel::SortByRole(const QString& roleName, bool ascending, PF_LESS_THAN pfLessThan) {
+    SortByRole(roleForName(roleName), ascending, std::move(pfLessThan));
+}
+
+void ZEPHTreeModel::SortByRole(int role, bool ascending, PF_LESS_THAN pfLessThan) {
+    if (m_items.isEmpty()) return;
+    const QList<ZEPHTreeItem*> snapshot = m_items;
+    const RoleSort sort(snapshot, role);
+    QVector<int> order;
+    bool sorted = true;
+    if (pfLessThan) {
+        // A throwing comparator leaves the order as it was.
+        try {
+            order = sort.orderBy(pfLessThan, ascending);
+        } catch (...) {
+            sorted = false;
+        }
+    } else {
+        order = sort.orderByType(ascending);
+    }
+    if (sorted && m_items.isSharedWith(snapshot)) setRowOrder(permuted(snapshot, order));
+    emit dataChanged(index(0, 0), index(m_items.size() - 1, 0), QVector<int>());
+    setKeepSortingFlag(None);
+}
+
+void ZEPHTreeModel::SortByRoleAndKeep(const QString& roleName, bool ascending, PF_LESS_THAN pfLessThan) {
+    SortByRoleAndKeep(roleForName(roleName), ascending, std::move(pfLessThan));
+}
+
+void ZEPHTreeModel::SortByRoleAndKeep(int role, bool ascending, PF_LESS_THAN pfLessThan) {
+    SortByRole(role, ascending, std::move(pfLessThan));
+    // Later re-sorts use the rule comparison (QVariant ordering), whatever comparator sorted here.
+    QVariantMap rule;
+    rule.insert(QStringLiteral("RoleName"), QVariant(roleNames().value(role)));
+    rule.insert(QStringLiteral("Ascending"), QVariant(ascending));
+    setKeepSorting(KeepSorting, QVariantList{rule});
+}
+
+void ZEPHTreeModel::SortByRoleByQMLFunction(const QString& roleName, bool ascending, QString fileName,
+                                            QString compareFunctionName) {
+    SortByRoleByQMLFunction(roleForName(roleName), ascending, std::move(fileName),
+                            std::move(compareFunctionName));
+}
+
+void ZEPHTreeModel::SortByRoleByQMLFunction(int role, bool ascending, QString fileName,
+                                            QString compareFunctionName) {
+    if (fileName.isEmpty() || compareFunctionName.isEmpty()) return;
+    const QList<ZEPHTreeItem*> snapshot = m_items;
+    const RoleSort sort(snapshot, role);
+    QVector<int> order;
+    bool sorted = true;
+    {
+        const EngineObjectGuard guard(sort.values());
+        QQmlEngine engine;
+        engine.setOutputWarningsToStandardError(false);
+        const QmlComparator comparator(&engine, fileName, compareFunctionName);
+        try {
+            // Without an object the comparison falls through to the built-in one.
+            order = comparator.hasObject() ? sort.orderBy(std::cref(comparator), ascending)
+                                           : sort.orderByType(ascending);
+        } catch (...) {
+            sorted = false;
+        }
+    }
+    sorted = sorted && m_items.isSharedWith(snapshot);
+
+    // Proxies and selections keep their persistent indexes on the same items.
+    emit layoutAboutToBeChanged(QList<QPersistentModelIndex>(), NoLayoutChangeHint);
+    if (sorted) {
+        setRowOrder(permuted(snapshot, order));
+        const QModelIndexList from = persistentIndexList();
+        changePersistentIndexList(from, movedIndexes(this, from, order));
+    }
+    emit dataChanged(index(0, 0), index(m_items.size() - 1, 0), QVector<int>());
+    emit layoutChanged(QList<QPersistentModelIndex>(), NoLayoutChangeHint);
+}
+
+void ZEPHTreeModel::SortByRoleByScriptFunction(const QString& roleName, bool ascending, QString fileName,
+                                               QString compareFunctionName) {
+    SortByRoleByScriptFunction(roleForName(roleName), ascending, std::move(fileName),
+                               std::move(compareFunctionName));
+}
+
+void ZEPHTreeModel::SortByRoleByScriptFunction(int role, bool ascending, QString fileName,
+                                               QString compareFunctionName) {
+    if (fileName.isEmpty() || compareFunctionName.isEmpty()) return;
+    QString program;
+    if (!CompareFile::readText(fileName, &program)) return;
+    const QList<ZEPHTreeItem*> snapshot = m_items;
+    const RoleSort sort(snapshot, role);
+    QVector<int> order;
+    bool sorted = true;
+    {
+        const EngineObjectGuard guard(sort.values());
+        QJSEngine engine;
+        engine.evaluate(program, fileName, 1);
+        const QJSValue function = engine.globalObject().property(compareFunctionName);
+        if (function.isError()) return;
+        const ScriptComparator comparator(&engine, function);
+        try {
+            order = sort.orderBy(std::cref(comparator), ascending);
+        } catch (...) {
+            sorted = false;
+        }
+    }
+    sorted = sorted && m_items.isSharedWith(snapshot);
+
+    emit layoutAboutToBeChanged(QList<QPersistentModelIndex>(), NoLayoutChangeHint);
+    if (sorted) {
+        setRowOrder(permuted(snapshot, order));
+        const QModelIndexList from = persistentIndexList();
+        changePersistentIndexList(from, movedIndexes(this, from, order));
+    }
+    emit dataChanged(index(0, 0), index(m_items.size() - 1, 0), QVector<int>());
+    emit layoutChanged(QList<QPersistentModelIndex>(), NoLayoutChangeHint);
+    beginResetModel();
+    endResetModel();
+}
+
+void ZEPHTreeModel::SortByRules(const QVariantList& rules, int flag) {
+    const RuleSortVisit visit(this);
+    if (!visit.first()) return;
+    setKeepSorting(flag, rules);
+    // Child models first, in row order, each with the stored rules and flag (it recurses further
+    // itself). Views over shared items do not reach into child models.
+    if (keepSortingFlag() == RecursiveKeepSorting && !(creationFlags() & SharedItemsFlag)) {
+        const QList<ZEPHTreeItem*> items = m_items;
+        for (ZEPHTreeItem* item : items) {
+            if (!hasRow(item)) continue; // taken out by a listener of an earlier child's sort
+            if (ZEPHTreeModel* child = modelOf(item->ChildModel()))
+                child->SortByRules(keepSortingRules(), keepSortingFlag());
+        }
+    }
+    // A large list keeps the state of its sort, so that the re-sort after an insertion only places
+    // the new rows.
+    QPointer<RuleSortCache> cache = RuleSortCache::find(this);
+    if (!cache && m_items.size() >= RuleSortCache::MinimumRows) cache = RuleSortCache::of(this);
+    const QList<ZEPHTreeItem*> snapshot = m_items;
+    const SortRules compiled(keepSortingRules(), [this](const QString& name) { return roleForName(name); });
+    SortRules::State next;
+    const QVector<int> order = compiled.order(snapshot, cache.data(), &next);
+    if (m_items.isSharedWith(snapshot)) {
+        const QList<ZEPHTreeItem*> sorted = permuted(snapshot, order);
+        setRowOrder(sorted);
+        if (cache) cache->store(sorted, std::move(next));
+    } else if (cache) {
+        cache->invalidate();
+    }
+    if (cache) cache->setAnnouncing(true);
+    emit dataChanged(index(0, 0), index(m_items.size() - 1, 0), QVector<int>());
+    if (cache) cache->setAnnouncing(false);
+}

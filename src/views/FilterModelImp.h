@@ -1,0 +1,91 @@
+#pragma once
+
+#include "FilterRules.h"
+#include "ZEPHTreeModel.h"
+
+#include <QPointer>
+
+// A live view of the items of a source model that pass a filter: a rule list, or the host's user
+// filter predicate with a rule value of its own. It holds the source's own item objects (it never
+// copies, owns or deletes one), in an order of its own, and follows the source's signals so that
+// it only ever holds current rows of the source, each once. Through the view, child models are seen
+// filtered too: their role hands out a new filter view with the same rules.
+class FilterModelImp : public ZEPHTreeModel {
+    Q_OBJECT
+public:
+    /// A view of the items of `source` that pass `filterRules` combined with `orAllRules`; items
+    /// that the source inserts later go to the tail (newItemPos 0) or the head (1).
+    FilterModelImp(ZEPHTreeModel* source, const QVariantList& filterRules, bool orAllRules, int newItemPos);
+    /// A view of the items of `source` that `predicate` accepts for `userRules` (every item when the
+    /// predicate is empty).
+    FilterModelImp(ZEPHTreeModel* source, PF_USER_FILTER predicate, const QVariant& userRules, int newItemPos);
+    ~FilterModelImp() override;
+
+    /// The view's rows; the child-model role answers a new filter view over the child model.
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant FindItemValue(int row, int role) const override;
+    QVariant FindItemValue(int row, const QString& roleName) const override;
+    QVariant FindItemValue(const QString& id, int role) const override;
+    QVariant FindItemValue(const QString& id, const QString& roleName) const override;
+    QVariant FindItemValueEx(const QString& id, int role, bool includeChildModel) const override;
+    QVariant FindItemValueEx(const QString& id, const QString& roleName, bool includeChildModel) const override;
+
+    /// Replaces the rule list and combination flag and refilters; true at once when both are unchanged.
+    bool UpdateFilterRules(QVariantList filterRules, bool orAllRules) override;
+    /// Replaces the user rule value and refilters; true at once when it is unchanged.
+    bool UpdateUserDefinedFilterRules(QVariant filterRules) override;
+
+    /// A user rule value as the view stores it: a script value becomes its plain variant, anything
+    /// else stays as it is.
+    static QVariant userRulesOf(const QVariant& value);
+
+public slots:
+    void SourceModelDataChangedHandler(const QModelIndex& topLeft, const QModelIndex& bottomRight);
+    void SourceModelItemAddedHandler(const QModelIndex& parent, int start, int end);
+    void SourceModelItemRemovedHandler(const QString& id);
+    void SourceModelItemsRemovedHandler(const QStringList& idList);
+    void SourceModelAllItemRemovedHandler();
+    void ChildModelValueChangedHandler();
+
+private:
+    class SourceRows;
+
+    void start();
+    void connectSource();
+    bool refilter();
+    bool passes(const ZEPHTreeItem* item) const;
+    ZEPHTreeItem* sourceItem(int row) const;
+    bool sourceHasRow(const ZEPHTreeItem* item) const;
+    void follow(ZEPHTreeItem* item);
+    void followChildModel(ZEPHTreeItem* item);
+
+    void dropRow(ZEPHTreeItem* item);
+    void dropDepartedRows(const QList<ZEPHTreeItem*>* candidates);
+    void removeRuns(QList<ZEPHTreeItem*> items);
+    void flushLeaving();
+
+    void onSourceRowsAboutToBeRemoved(const QModelIndex& parent, int first, int last);
+    void onSourceCountChanged();
+    void onSourceReset();
+    void onSourceLayoutChanged();
+    void onItemDestroyed(QObject* object);
+
+    QVariant childFilterView(const ZEPHTreeItem* item, bool resort, bool asListModel) const;
+    QVariant valueOf(QObject* found, int role) const;
+    QVariant valueOf(QObject* found, const QString& roleName) const;
+
+    QPointer<ZEPHTreeModel> m_source;
+    QVariantList m_filterRules;
+    QVariant m_userRules;
+    bool m_orAllRules = false;
+    PF_USER_FILTER m_predicate;
+    int m_newItemPos = POS_TAIL;
+    FilterRules m_rules;
+    // True when the source answers its rows from its own item list, so that membership is a
+    // lookup in its row table instead of a walk over its rows.
+    bool m_sourceHoldsItems = false;
+    // Rows of this view that the source announced it is removing; dropped once the source's
+    // announcement is over unless they are still rows of the source.
+    QList<ZEPHTreeItem*> m_leaving;
+    bool m_allLeaving = false;
+};

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+#include <QChar>
+#include <QDateTime>
+#include <QSet>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <QVector>
+
+class QObject;
+class ZEPHTreeItem;
+
+// A filter rule list converted once into plain values: role names read, comparison codes read and
+// every rule value converted in advance to each type an item value may have, so that testing an
+// item only reads the item. Answers whether an item passes: by itself (the rules combined with
+// "any" or "all") or because something below it in its child models passes.
+class FilterRules {
+public:
+    /// An empty rule list: every item passes.
+    FilterRules() = default;
+    /// Converts `rules` (single rules and rule groups, in order) combined with `orAllRules`.
+    FilterRules(const QVariantList& rules, bool orAllRules);
+
+    bool isEmpty() const { return m_entries.isEmpty(); }
+
+    /// True when `item` matches the rules itself or a descendant in its child models passes.
+    bool passes(const ZEPHTreeItem* item) const;
+
+    /// Joins the elements of a string list value for the substring comparisons.
+    static QString listSeparator();
+
+private:
+    // The rule value in each form a comparison may need.
+    struct Operand {
+        bool boolValue = false;
+        int intValue = 0;
+        uint uintValue = 0;
+        qlonglong longLongValue = 0;
+        qulonglong uLongLongValue = 0;
+        double doubleValue = 0;
+        QChar charValue;
+        QString stringValue;
+        QByteArray byteArrayValue;
+        QDate dateValue;
+        QTime timeValue;
+        QDateTime dateTimeValue;
+        QString text;      // the substring searched for
+        QString lowerText; // the same, lower-cased
+    };
+    struct Comparison {
+        int code = 0;
+        Operand operand;
+    };
+    // A single rule is an entry with one comparison; a group holds its own combination flag.
+    struct Entry {
+        QString roleName;
+        bool isGroup = false;
+        bool groupOrAll = false;
+        QVector<Comparison> comparisons;
+    };
+
+    static Comparison compile(int code, const QVariant& value);
+    static bool holds(const Comparison& comparison, const QVariant& itemValue);
+    static bool entryHolds(const Entry& entry, const ZEPHTreeItem* item);
+    bool matches(const ZEPHTreeItem* item) const;
+    bool descendantPasses(const ZEPHTreeItem* item, QSet<const QObject*>& visitedModels) const;
+
+    QVector<Entry> m_entries;
+    bool m_orAll = true;
+};

@@ -1,0 +1,674 @@
+// The pass decision of filter views: single rules, rule groups, the combination flag, string lists,
+// the descendant rule, the user predicate and malformed rules, always seen through a view made by
+// the model's factories.
+#include "TreeBuilder.h"
+
+#include <ZEPHTreeItem.h>
+#include <ZEPHTreeModel.h>
+
+#include <QDate>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+const QString kSeparator = QStringLiteral("{F185B90B-D31F-48AF-ABC6-4C516C125083}");
+
+// An item that answers two further role names, "valueRole" and "otherRole", with any value.
+class ValueItem : public ZEPHTreeItem {
+public:
+    ValueItem(const QString& id, const QString& name, const QVariant& value, const QVariant& other = QVariant(),
+              QObject* childModel = nullptr)
+        : ZEPHTreeItem(id, name, childModel), m_value(value), m_other(other) {}
+    using ZEPHTreeItem::getData;
+    QVariant getData(const QString& roleName) const override {
+        if (roleName == QLatin1String("valueRole"))
+            return m_value;
+        if (roleName == QLatin1String("otherRole"))
+            return m_other;
+        return ZEPHTreeItem::getData(roleName);
+    }
+
+private:
+    QVariant m_value;
+    QVariant m_other;
+};
+
+QVariantMap rule(const QString& roleName, int code, const QVariant& value) {
+    return QVariantMap{{QStringLiteral("RoleName"), roleName}, {QStringLiteral("Rule"), code},
+                       {QStringLiteral("Value"), value}};
+}
+
+QVariantMap nameRule(int code, const QVariant& value) { return rule(QStringLiteral("nameRole"), code, value); }
+
+QVariantMap group(const QString& roleName, bool orAll, const QVariantList& subRules) {
+    return QVariantMap{{QStringLiteral("RoleName"), roleName},
+                       {QStringLiteral("OrAllRules"), orAll},
+                       {QStringLiteral("Rules"), subRules}};
+}
+
+QVariantMap sub(int code, const QVariant& value) {
+    return QVariantMap{{QStringLiteral("Rule"), code}, {QStringLiteral("Value"), value}};
+}
+
+// The IDs of the rows of a fresh filter view over `source`.
+QString passing(ZEPHTreeModel* source, const QVariantList& rules, bool orAll = true) {
+    std::unique_ptr<QObject> view(source->GetFilterModel(rules, orAll, 0));
+    return tree::ids(view.get());
+}
+
+// Whether one item with value `value` for "valueRole" passes `rules`.
+bool valuePasses(const QVariant& value, const QVariantList& rules) {
+    ZEPHTreeModel source(nullptr, {});
+    source.AppendItem(new ValueItem(QStringLiteral("v"), QStringLiteral("v"), value));
+    return passing(&source, rules) == QLatin1String("v");
+}
+
+// A straightforward reading of the rule format, entry by entry and value by value, with no
+// conversion done in advance: the compiled rules must decide exactly like it.
+namespace reference {
+
+bool less(const QVariant& a, const QVariant& b) {
+    switch (a.type()) {
+    case QVariant::Bool:
+        return a.toBool() < b.toBool();
+    case QVariant::Int:
+        return a.toInt() < b.toInt();
+    case QVariant::UInt:
+        return a.toUInt() < b.toUInt();
+    case QVariant::LongLong:
+        return a.toLongLong() < b.toLongLong();
+    case QVariant::ULongLong:
+        return a.toULongLong() < b.toULongLong();
+    case QVariant::Double:
+        return a.toDouble() < b.toDouble();
+    case QVariant::Char:
+        return a.toChar() < b.toChar();
+    case QVariant::String:
+        return a.toString() < b.toString();
+    case QVariant::ByteArray:
+        return qstrcmp(a.toByteArray(), b.toByteArray()) < 0;
+    case QVariant::Date:
+        return a.toDate() < b.toDate();
+    case QVariant::Time:
+        return a.toTime() < b.toTime();
+    case QVariant::DateTime:
+        return a.toDateTime() < b.toDateTime();
+    default:
+        return false;
+    }
+}
+
+bool greater(const QVariant& a, const QVariant& b) {
+    switch (a.type()) {
+    case QVariant::Bool:
+        return a.toBool() > b.toBool();
+    case QVariant::Int:
+        return a.toInt() > b.toInt();
+    case QVariant::UInt:
+        return a.toUInt() > b.toUInt();
+    case QVariant::LongLong:
+        return a.toLongLong() > b.toLongLong();
+    case QVariant::ULongLong:
+        return a.toULongLong() > b.toULongLong();
+    case QVariant::Double:
+        return a.toDouble() > b.toDouble();
+    case QVariant::Char:
+        return a.toChar() > b.toChar();
+    case QVariant::String:
+        return b.toString() < a.toString();
+    case QVariant::ByteArray:
+        return qstrcmp(a.toByteArray(), b.toByteArray()) > 0;
+    case QVariant::Date:
+        return a.toDate() > b.toDate();
+    case QVariant::Time:
+        return a.toTime() > b.toTime();
+    case QVariant::DateTime:
+        return a.toDateTime() > b.toDateTime();
+    default:
+        return false;
+    }
+}
+
+QString text(const QVariant& v) {
+    if (v.type() == QVariant::StringList)
+        return v.toStringList().join(kSeparator);
+    return v.toString();
+}
+
+bool decide(int code, const QVariant& item, const QVariant& value) {
+    switch (code) {
+    case 0:
+        return !less(item, value) && !greater(item, value);
+    case 1:
+        return greater(item, value) || less(item, value);
+    case 2:
+        return !less(item, value);
+    case 3:
+        return greater(item, value);
+    case 4:
+        return !greater(item, value);
+    case 5:
+        return less(item, value);
+    case 6:
+        return text(item).indexOf(text(value), 0, Qt::CaseSensitive) >= 0;
+    case 7:
+        return text(item).toLower().indexOf(text(value).toLower(), 0, Qt::CaseSensitive) >= 0;
+    default:
+        return false;
+    }
+}
+
+bool single(const QVariantMap& map, const ZEPHTreeItem* item) {
+    const QString roleName = map.value(QStringLiteral("RoleName")).toString();
+    return decide(map.value(QStringLiteral("Rule")).toInt(), item->getData(roleName),
+                  map.value(QStringLiteral("Value")));
+}
+
+bool ruleGroup(const QVariantMap& map, const ZEPHTreeItem* item) {
+    const QString roleName = map.value(QStringLiteral("RoleName")).toString();
+    const QVariantList subRules = map.value(QStringLiteral("Rules")).toList();
+    const bool orAll = map.value(QStringLiteral("OrAllRules")).toBool();
+    if (subRules.isEmpty())
+        return false;
+    bool r = false;
+    for (const QVariant& subRule : subRules) {
+        const QVariantMap s = subRule.toMap();
+        r = decide(s.value(QStringLiteral("Rule")).toInt(), item->getData(roleName), s.value(QStringLiteral("Value")));
+        if (orAll && r)
+            return true;
+        if (!orAll && !r)
+            return false;
+    }
+    return r;
+}
+
+bool itemTest(const QVariantList& rules, bool orAll, const ZEPHTreeItem* item) {
+    if (rules.isEmpty())
+        return true;
+    bool r = false;
+    bool decided = false;
+    for (const QVariant& entry : rules) {
+        const QVariantMap map = entry.toMap();
+        r = map.contains(QStringLiteral("Rule")) ? single(map, item) : ruleGroup(map, item);
+        if ((orAll && r) || (!orAll && !r)) {
+            decided = true;
+            break;
+        }
+    }
+    Q_UNUSED(decided)
+    if (r)
+        return true;
+    auto* child = qobject_cast<ZEPHTreeModel*>(item->ChildModel());
+    if (!child)
+        return false;
+    for (int row = 0; row < child->rowCount(); ++row) {
+        auto* descendant = qobject_cast<ZEPHTreeItem*>(child->FindItem(row));
+        if (descendant && itemTest(rules, orAll, descendant))
+            return true;
+    }
+    return false;
+}
+
+} // namespace reference
+
+// Values of every kind an item or a rule may carry, including the awkward ones.
+QVariant randomValue(QRandomGenerator& rng) {
+    static const QStringList words{QString(), QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("ab"),
+                                   QStringLiteral("bA"), QStringLiteral("10"), QStringLiteral("5"),
+                                   QStringLiteral("b") + kSeparator + QStringLiteral("c")};
+    const auto word = [&] { return words.at(int(rng.bounded(words.size()))); };
+    switch (rng.bounded(13)) {
+    case 0:
+        return QVariant();
+    case 1:
+    case 2:
+        return word();
+    case 3:
+        return int(rng.bounded(7)) - 3;
+    case 4:
+        return double(int(rng.bounded(9)) - 4) / 2;
+    case 5:
+        return rng.bounded(2) == 1;
+    case 6: {
+        QStringList list;
+        for (int i = int(rng.bounded(4)); i > 0; --i)
+            list << word();
+        return list;
+    }
+    case 7:
+        return word().toUtf8();
+    case 8:
+        return QDate(2020, 1, 1 + int(rng.bounded(3)));
+    case 9:
+        return qlonglong(rng.bounded(5)) - 2;
+    case 10:
+        return QChar(QLatin1Char("aAb5"[rng.bounded(4)]));
+    case 11:
+        return uint(rng.bounded(4));
+    default:
+        return QVariantMap{{QStringLiteral("k"), 1}};
+    }
+}
+
+QVariantList randomRules(QRandomGenerator& rng) {
+    static const QStringList roleNames{QStringLiteral("nameRole"), QStringLiteral("idRole"),
+                                       QStringLiteral("valueRole"), QStringLiteral("otherRole"),
+                                       QStringLiteral("missingRole"), QStringLiteral("childModelRole")};
+    const auto roleName = [&] { return roleNames.at(int(rng.bounded(roleNames.size()))); };
+    const auto comparison = [&] {
+        QVariantMap map;
+        map.insert(QStringLiteral("Rule"), int(rng.bounded(10)) - 1);
+        if (rng.bounded(8) != 0)
+            map.insert(QStringLiteral("Value"), randomValue(rng));
+        return map;
+    };
+    QVariantList rules;
+    for (int i = int(rng.bounded(4)); i > 0; --i) {
+        const quint32 kind = rng.bounded(10);
+        if (kind < 6) {
+            QVariantMap single = comparison();
+            single.insert(QStringLiteral("RoleName"), roleName());
+            rules << single;
+        } else if (kind < 9) {
+            QVariantList subRules;
+            for (int j = int(rng.bounded(4)); j > 0; --j)
+                subRules << comparison();
+            rules << group(roleName(), rng.bounded(2) == 1, subRules);
+        } else {
+            rules << QVariant(int(rng.bounded(3)));
+        }
+    }
+    return rules;
+}
+
+} // namespace
+
+class tst_FilterRules : public QObject {
+    Q_OBJECT
+private slots:
+    void shouldDecideEachCodeOnNames_data();
+    void shouldDecideEachCodeOnNames();
+    void shouldCompareByTheItemValueType_data();
+    void shouldCompareByTheItemValueType();
+    void shouldFindSubstrings_data();
+    void shouldFindSubstrings();
+    void shouldSearchStringListsAcrossTheSeparatorOnly_data();
+    void shouldSearchStringListsAcrossTheSeparatorOnly();
+    void shouldCombineEntriesByTheFlag_data();
+    void shouldCombineEntriesByTheFlag();
+    void shouldDecideGroupsByTheirOwnFlag_data();
+    void shouldDecideGroupsByTheirOwnFlag();
+    void shouldReadMalformedRulesAsTheFormatSays_data();
+    void shouldReadMalformedRulesAsTheFormatSays();
+    void shouldKeepParentOfMatchingDescendant_data();
+    void shouldKeepParentOfMatchingDescendant();
+    void shouldSeeChildViewsWithTheirOwnRows();
+    void shouldEndACycleOfChildModels();
+    void shouldTreatAChildObjectThatIsNoModelAsEmpty();
+    void shouldLetTheUserPredicateDecideAlone();
+    void shouldRejectItemsWhenThePredicateThrows();
+    void shouldPassEveryItemWithoutPredicateOrRules();
+    void shouldDecideLikeTheRuleListItself();
+};
+
+void tst_FilterRules::shouldDecideEachCodeOnNames_data() {
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("Eq") << int(ZEPHTreeModel::Eq) << QVariant(QStringLiteral("b")) << "b";
+    QTest::newRow("Ne") << int(ZEPHTreeModel::Ne) << QVariant(QStringLiteral("b")) << "a c";
+    QTest::newRow("Ge") << int(ZEPHTreeModel::Ge) << QVariant(QStringLiteral("b")) << "b c";
+    QTest::newRow("Gt") << int(ZEPHTreeModel::Gt) << QVariant(QStringLiteral("b")) << "c";
+    QTest::newRow("Le") << int(ZEPHTreeModel::Le) << QVariant(QStringLiteral("b")) << "a b";
+    QTest::newRow("Lt") << int(ZEPHTreeModel::Lt) << QVariant(QStringLiteral("b")) << "a";
+    QTest::newRow("SubStr") << int(ZEPHTreeModel::SubStr) << QVariant(QStringLiteral("b")) << "b";
+    QTest::newRow("SubStr is case-sensitive") << int(ZEPHTreeModel::SubStr) << QVariant(QStringLiteral("B")) << "";
+    QTest::newRow("InsensitiveSubStr") << int(ZEPHTreeModel::InsensitiveSubStr) << QVariant(QStringLiteral("B"))
+                                       << "b";
+    QTest::newRow("code 8 never holds") << 8 << QVariant(QStringLiteral("b")) << "";
+    QTest::newRow("code -1 never holds") << -1 << QVariant(QStringLiteral("b")) << "";
+}
+
+void tst_FilterRules::shouldDecideEachCodeOnNames() {
+    QFETCH(int, code);
+    QFETCH(QVariant, value);
+    QFETCH(QString, expected);
+    std::unique_ptr<ZEPHTreeModel> source(tree::make(QStringLiteral("a b c")));
+    QCOMPARE(passing(source.get(), {nameRule(code, value)}), expected);
+}
+
+void tst_FilterRules::shouldCompareByTheItemValueType_data() {
+    QTest::addColumn<QVariant>("itemValue");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QVariant>("ruleValue");
+    QTest::addColumn<bool>("expected");
+    const int Eq = ZEPHTreeModel::Eq, Ne = ZEPHTreeModel::Ne, Ge = ZEPHTreeModel::Ge, Gt = ZEPHTreeModel::Gt,
+              Le = ZEPHTreeModel::Le, Lt = ZEPHTreeModel::Lt;
+    // The item value's type chooses the comparison; the rule value is converted to it.
+    QTest::newRow("string '10' > int 5 compares as text") << QVariant(QStringLiteral("10")) << Gt << QVariant(5)
+                                                          << false;
+    QTest::newRow("int 10 > int 5") << QVariant(10) << Gt << QVariant(5) << true;
+    QTest::newRow("int 10 < string '9' compares as numbers") << QVariant(10) << Lt << QVariant(QStringLiteral("9"))
+                                                             << false;
+    QTest::newRow("double 2.5 >= string '2.5'") << QVariant(2.5) << Ge << QVariant(QStringLiteral("2.5")) << true;
+    QTest::newRow("double 2.5 > int 2") << QVariant(2.5) << Gt << QVariant(2) << true;
+    QTest::newRow("bool true > false") << QVariant(true) << Gt << QVariant(false) << true;
+    QTest::newRow("bool false == string 'false'") << QVariant(false) << Eq << QVariant(QStringLiteral("false"))
+                                                  << true;
+    QTest::newRow("uint 3 < 4") << QVariant(3u) << Lt << QVariant(4) << true;
+    QTest::newRow("longlong 2^40 > int 7") << QVariant(qlonglong(1) << 40) << Gt << QVariant(7) << true;
+    QTest::newRow("ulonglong 5 <= 5") << QVariant(qulonglong(5)) << Le << QVariant(5) << true;
+    QTest::newRow("char b > char a") << QVariant(QChar(QLatin1Char('b'))) << Gt << QVariant(QChar(QLatin1Char('a')))
+                                     << true;
+    QTest::newRow("bytes abc < abd") << QVariant(QByteArray("abc")) << Lt << QVariant(QByteArray("abd")) << true;
+    QTest::newRow("bytes abc > ab") << QVariant(QByteArray("abc")) << Gt << QVariant(QByteArray("ab")) << true;
+    QTest::newRow("date > date") << QVariant(QDate(2020, 1, 2)) << Gt << QVariant(QDate(2020, 1, 1)) << true;
+    QTest::newRow("date < ISO text") << QVariant(QDate(2020, 1, 2)) << Lt << QVariant(QStringLiteral("2020-01-03"))
+                                     << true;
+    QTest::newRow("time != time") << QVariant(QTime(10, 0)) << Ne << QVariant(QTime(11, 0)) << true;
+    QTest::newRow("datetime >= itself") << QVariant(QDateTime(QDate(2021, 5, 5), QTime(1, 2))) << Ge
+                                        << QVariant(QDateTime(QDate(2021, 5, 5), QTime(1, 2))) << true;
+    // Values without an order are neither less nor greater than anything.
+    QTest::newRow("invalid Eq") << QVariant() << Eq << QVariant(1) << true;
+    QTest::newRow("invalid Ge") << QVariant() << Ge << QVariant(1) << true;
+    QTest::newRow("invalid Le") << QVariant() << Le << QVariant(1) << true;
+    QTest::newRow("invalid Ne") << QVariant() << Ne << QVariant(1) << false;
+    QTest::newRow("invalid Gt") << QVariant() << Gt << QVariant(1) << false;
+    QTest::newRow("invalid Lt") << QVariant() << Lt << QVariant(1) << false;
+    QTest::newRow("map Eq anything") << QVariant(QVariantMap{{QStringLiteral("k"), 1}}) << Eq
+                                     << QVariant(QStringLiteral("x")) << true;
+    QTest::newRow("list Ne anything") << QVariant(QVariantList{1, 2}) << Ne << QVariant(1) << false;
+    QTest::newRow("float has no order") << QVariant(1.5f) << Gt << QVariant(0) << false;
+    QTest::newRow("NaN is neither less nor greater") << QVariant(qQNaN()) << Eq << QVariant(1.0) << true;
+}
+
+void tst_FilterRules::shouldCompareByTheItemValueType() {
+    QFETCH(QVariant, itemValue);
+    QFETCH(int, code);
+    QFETCH(QVariant, ruleValue);
+    QFETCH(bool, expected);
+    QCOMPARE(valuePasses(itemValue, {rule(QStringLiteral("valueRole"), code, ruleValue)}), expected);
+}
+
+void tst_FilterRules::shouldFindSubstrings_data() {
+    QTest::addColumn<QVariant>("itemValue");
+    QTest::addColumn<QVariantMap>("rule");
+    QTest::addColumn<bool>("expected");
+    const QString role = QStringLiteral("valueRole");
+    QVariantMap missingValue{{QStringLiteral("RoleName"), role}, {QStringLiteral("Rule"), ZEPHTreeModel::SubStr}};
+    QTest::newRow("missing value, text") << QVariant(QStringLiteral("xy")) << missingValue << true;
+    QTest::newRow("missing value, invalid item value") << QVariant() << missingValue << true;
+    QTest::newRow("empty value, empty text") << QVariant(QString()) << rule(role, ZEPHTreeModel::SubStr, QString())
+                                             << true;
+    QTest::newRow("insensitive AB in xaby") << QVariant(QStringLiteral("xaby"))
+                                            << rule(role, ZEPHTreeModel::InsensitiveSubStr, QStringLiteral("AB"))
+                                            << true;
+    QTest::newRow("sensitive AB not in xaby") << QVariant(QStringLiteral("xaby"))
+                                              << rule(role, ZEPHTreeModel::SubStr, QStringLiteral("AB")) << false;
+    QTest::newRow("number as text") << QVariant(123) << rule(role, ZEPHTreeModel::SubStr, 2) << true;
+    QTest::newRow("not found") << QVariant(QStringLiteral("abc")) << rule(role, ZEPHTreeModel::SubStr, QStringLiteral("d"))
+                               << false;
+}
+
+void tst_FilterRules::shouldFindSubstrings() {
+    QFETCH(QVariant, itemValue);
+    QFETCH(QVariantMap, rule);
+    QFETCH(bool, expected);
+    QCOMPARE(valuePasses(itemValue, {rule}), expected);
+}
+
+void tst_FilterRules::shouldSearchStringListsAcrossTheSeparatorOnly_data() {
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QVariant>("ruleValue");
+    QTest::addColumn<bool>("expected");
+    const int SubStr = ZEPHTreeModel::SubStr;
+    QTest::newRow("b") << SubStr << QVariant(QStringLiteral("b")) << true;
+    QTest::newRow("cd") << SubStr << QVariant(QStringLiteral("cd")) << true;
+    QTest::newRow("bc spans two elements") << SubStr << QVariant(QStringLiteral("bc")) << false;
+    QTest::newRow("b, separator, c") << SubStr << QVariant(QStringLiteral("b") + kSeparator + QStringLiteral("c"))
+                                     << true;
+    QTest::newRow("a run of elements") << SubStr << QVariant(QStringList{QStringLiteral("ab"), QStringLiteral("cd")})
+                                       << true;
+    QTest::newRow("elements out of order") << SubStr
+                                           << QVariant(QStringList{QStringLiteral("cd"), QStringLiteral("ab")})
+                                           << false;
+    QTest::newRow("insensitive across the separator")
+        << int(ZEPHTreeModel::InsensitiveSubStr) << QVariant(QStringLiteral("B") + kSeparator + QStringLiteral("C"))
+        << true;
+    QTest::newRow("Eq has no order") << int(ZEPHTreeModel::Eq) << QVariant(QStringLiteral("zz")) << true;
+    QTest::newRow("Ne has no order") << int(ZEPHTreeModel::Ne) << QVariant(QStringLiteral("zz")) << false;
+}
+
+void tst_FilterRules::shouldSearchStringListsAcrossTheSeparatorOnly() {
+    QFETCH(int, code);
+    QFETCH(QVariant, ruleValue);
+    QFETCH(bool, expected);
+    const QVariant itemValue(QStringList{QStringLiteral("ab"), QStringLiteral("cd")});
+    QCOMPARE(valuePasses(itemValue, {rule(QStringLiteral("valueRole"), code, ruleValue)}), expected);
+}
+
+void tst_FilterRules::shouldCombineEntriesByTheFlag_data() {
+    QTest::addColumn<QVariantList>("rules");
+    QTest::addColumn<bool>("orAll");
+    QTest::addColumn<QString>("expected");
+    const QVariantList both{nameRule(ZEPHTreeModel::SubStr, QStringLiteral("a")),
+                            nameRule(ZEPHTreeModel::SubStr, QStringLiteral("b"))};
+    QTest::newRow("any entry") << both << true << "a b ab";
+    QTest::newRow("every entry") << both << false << "ab";
+    QTest::newRow("empty list, any") << QVariantList() << true << "a b ab c";
+    QTest::newRow("empty list, every") << QVariantList() << false << "a b ab c";
+}
+
+void tst_FilterRules::shouldCombineEntriesByTheFlag() {
+    QFETCH(QVariantList, rules);
+    QFETCH(bool, orAll);
+    QFETCH(QString, expected);
+    std::unique_ptr<ZEPHTreeModel> source(tree::make(QStringLiteral("a b ab c")));
+    QCOMPARE(passing(source.get(), rules, orAll), expected);
+}
+
+void tst_FilterRules::shouldDecideGroupsByTheirOwnFlag_data() {
+    QTest::addColumn<QVariantList>("rules");
+    QTest::addColumn<bool>("orAll");
+    QTest::addColumn<QString>("expected");
+    const QString name = QStringLiteral("nameRole");
+    const QVariantList aAndB{sub(ZEPHTreeModel::SubStr, QStringLiteral("a")), sub(ZEPHTreeModel::SubStr, QStringLiteral("b"))};
+    QTest::newRow("group, all sub-rules") << QVariantList{group(name, false, aAndB)} << true << "3";
+    QTest::newRow("group, any sub-rule") << QVariantList{group(name, true, aAndB)} << true << "1 2 3";
+    QVariantMap noFlag = group(name, true, aAndB);
+    noFlag.remove(QStringLiteral("OrAllRules"));
+    QTest::newRow("group flag missing is all") << QVariantList{noFlag} << true << "3";
+    QTest::newRow("group without sub-rules never holds") << QVariantList{group(name, true, {})} << true << "";
+    // A sub-rule's own role name is ignored: the group's role name applies to all. (Rows show IDs.)
+    QVariantMap foreignRole = sub(ZEPHTreeModel::Eq, QStringLiteral("ab"));
+    foreignRole.insert(QStringLiteral("RoleName"), QStringLiteral("idRole"));
+    QTest::newRow("sub-rule role name ignored") << QVariantList{group(name, true, {foreignRole})} << true << "3";
+    QTest::newRow("sub-rule without code is Eq")
+        << QVariantList{group(name, true, {QVariantMap{{QStringLiteral("Value"), QStringLiteral("b")}}})} << true
+        << "2";
+    QTest::newRow("group beside a single rule, every entry")
+        << QVariantList{group(name, true, aAndB), nameRule(ZEPHTreeModel::Ne, QStringLiteral("ab"))} << false
+        << "1 2";
+}
+
+void tst_FilterRules::shouldDecideGroupsByTheirOwnFlag() {
+    QFETCH(QVariantList, rules);
+    QFETCH(bool, orAll);
+    QFETCH(QString, expected);
+    std::unique_ptr<ZEPHTreeModel> source(tree::make(QStringLiteral("1:a 2:b 3:ab c")));
+    QCOMPARE(passing(source.get(), rules, orAll), expected);
+}
+
+void tst_FilterRules::shouldReadMalformedRulesAsTheFormatSays_data() {
+    QTest::addColumn<QVariantList>("rules");
+    QTest::addColumn<bool>("orAll");
+    QTest::addColumn<QString>("expected");
+    const QVariantMap hasA = nameRule(ZEPHTreeModel::SubStr, QStringLiteral("a"));
+    QTest::newRow("invalid code is Eq")
+        << QVariantList{QVariantMap{{QStringLiteral("RoleName"), QStringLiteral("nameRole")},
+                                    {QStringLiteral("Rule"), QVariant()},
+                                    {QStringLiteral("Value"), QStringLiteral("b")}}}
+        << true << "b";
+    QTest::newRow("code as text") << QVariantList{QVariantMap{{QStringLiteral("RoleName"), QStringLiteral("nameRole")},
+                                                              {QStringLiteral("Rule"), QStringLiteral("3")},
+                                                              {QStringLiteral("Value"), QStringLiteral("a")}}}
+                                  << true << "ab b";
+    QTest::newRow("forgotten code makes an empty group")
+        << QVariantList{QVariantMap{{QStringLiteral("RoleName"), QStringLiteral("nameRole")},
+                                    {QStringLiteral("Value"), QStringLiteral("a")}}}
+        << true << "";
+    QTest::newRow("number entry, every entry") << QVariantList{QVariant(5), hasA} << false << "";
+    QTest::newRow("text entry, every entry") << QVariantList{hasA, QVariant(QStringLiteral("x"))} << false << "";
+    QTest::newRow("number entry, any entry") << QVariantList{QVariant(5), hasA} << true << "a ab";
+    QTest::newRow("unknown role name reads invalid") << QVariantList{rule(QStringLiteral("noRole"), ZEPHTreeModel::Le, 1)}
+                                                     << true << "a ab b";
+}
+
+void tst_FilterRules::shouldReadMalformedRulesAsTheFormatSays() {
+    QFETCH(QVariantList, rules);
+    QFETCH(bool, orAll);
+    QFETCH(QString, expected);
+    std::unique_ptr<ZEPHTreeModel> source(tree::make(QStringLiteral("a ab b")));
+    QCOMPARE(passing(source.get(), rules, orAll), expected);
+}
+
+void tst_FilterRules::shouldKeepParentOfMatchingDescendant_data() {
+    QTest::addColumn<QString>("tree");
+    QTest::addColumn<QVariantList>("rules");
+    QTest::addColumn<bool>("orAll");
+    QTest::addColumn<QString>("expected");
+    const QVariantList isA{nameRule(ZEPHTreeModel::Eq, QStringLiteral("a"))};
+    QTest::newRow("itself or below") << "a b[c] d[e[a]] f[g]" << isA << true << "a d";
+    QTest::newRow("deep below") << "x[y[z[a]]] b" << isA << true << "x";
+    // Below, the same entries must hold together for one descendant.
+    const QVariantList twoEntries{nameRule(ZEPHTreeModel::SubStr, QStringLiteral("a")),
+                                  nameRule(ZEPHTreeModel::SubStr, QStringLiteral("b"))};
+    QTest::newRow("every entry on one descendant") << "p[a b] q[ab]" << twoEntries << false << "q";
+    QTest::newRow("malformed entry below too") << "p[a]" << QVariantList{QVariant(1)} << false << "";
+}
+
+void tst_FilterRules::shouldKeepParentOfMatchingDescendant() {
+    QFETCH(QString, tree);
+    QFETCH(QVariantList, rules);
+    QFETCH(bool, orAll);
+    QFETCH(QString, expected);
+    std::unique_ptr<ZEPHTreeModel> source(tree::make(tree));
+    QCOMPARE(passing(source.get(), rules, orAll), expected);
+}
+
+// A child model that is itself a filter view answers with its own rows: what it hides does not
+// keep the parent.
+void tst_FilterRules::shouldSeeChildViewsWithTheirOwnRows() {
+    std::unique_ptr<ZEPHTreeModel> inner(tree::make(QStringLiteral("a b")));
+    std::unique_ptr<QObject> innerView(inner->GetFilterModel({nameRule(ZEPHTreeModel::Eq, QStringLiteral("b"))}, true, 0));
+    ZEPHTreeModel source(nullptr, {}, 2);
+    auto* parent = new ZEPHTreeItem(QStringLiteral("p"), QStringLiteral("p"), innerView.get());
+    source.AppendItem(parent);
+    QCOMPARE(passing(&source, {nameRule(ZEPHTreeModel::Eq, QStringLiteral("a"))}), QString());
+    QCOMPARE(passing(&source, {nameRule(ZEPHTreeModel::Eq, QStringLiteral("b"))}), QStringLiteral("p"));
+    source.RemoveAll();
+    delete parent;
+}
+
+void tst_FilterRules::shouldEndACycleOfChildModels() {
+    // x's child model holds y, and y's child model holds x again.
+    ZEPHTreeModel first(nullptr, {}, 2);
+    ZEPHTreeModel second(nullptr, {}, 2);
+    auto* x = new ZEPHTreeItem(QStringLiteral("x"), QStringLiteral("x"), &second);
+    auto* y = new ZEPHTreeItem(QStringLiteral("y"), QStringLiteral("y"), &first);
+    first.AppendItem(x);
+    second.AppendItem(y);
+    QCOMPARE(passing(&first, {nameRule(ZEPHTreeModel::Eq, QStringLiteral("z"))}), QString());
+    QCOMPARE(passing(&first, {nameRule(ZEPHTreeModel::Eq, QStringLiteral("y"))}), QStringLiteral("x"));
+    x->SetChildModel(nullptr);
+    y->SetChildModel(nullptr);
+    first.RemoveAll();
+    second.RemoveAll();
+    delete x;
+    delete y;
+}
+
+void tst_FilterRules::shouldTreatAChildObjectThatIsNoModelAsEmpty() {
+    std::unique_ptr<ZEPHTreeModel> source(tree::make(QStringLiteral("p q")));
+    QObject notAModel;
+    qobject_cast<ZEPHTreeItem*>(source->FindItem(0))->SetChildModel(&notAModel);
+    QCOMPARE(passing(source.get(), {nameRule(ZEPHTreeModel::Eq, QStringLiteral("q"))}), QStringLiteral("q"));
+    qobject_cast<ZEPHTreeItem*>(source->FindItem(0))->SetChildModel(nullptr);
+}
+
+void tst_FilterRules::shouldLetTheUserPredicateDecideAlone() {
+    QList<const QObject*> seenItems;
+    QVariantList seenRules;
+    PF_USER_FILTER predicate = [&](const QObject* item, const QVariant& rules) {
+        seenItems << item;
+        seenRules << rules;
+        return qobject_cast<const ZEPHTreeItem*>(item)->Name().startsWith(rules.toString());
+    };
+    ZEPHTreeModel source(nullptr, {}, 0, {}, predicate);
+    // With a predicate the descendant rule is not consulted: "p" stays out although "ax" is below.
+    tree::fill(&source, QStringLiteral("ab p[ax] ba ac"));
+    std::unique_ptr<QObject> view(source.GetFilterModelByUserDefinedRules(QStringLiteral("a"), 0));
+    QCOMPARE(tree::ids(view.get()), QStringLiteral("ab ac"));
+    QCOMPARE(seenItems.size(), 4);
+    for (int row = 0; row < 4; ++row)
+        QCOMPARE(seenItems.at(row), source.FindItem(row));
+    QCOMPARE(seenRules.first(), QVariant(QStringLiteral("a")));
+}
+
+void tst_FilterRules::shouldRejectItemsWhenThePredicateThrows() {
+    PF_USER_FILTER predicate = [](const QObject* item, const QVariant&) {
+        if (qobject_cast<const ZEPHTreeItem*>(item)->Name() == QLatin1String("bad"))
+            throw std::runtime_error("no");
+        return true;
+    };
+    ZEPHTreeModel source(nullptr, {}, 0, {}, predicate);
+    tree::fill(&source, QStringLiteral("a bad c"));
+    std::unique_ptr<QObject> view(source.GetFilterModelByUserDefinedRules(QVariant(), 0));
+    QCOMPARE(tree::ids(view.get()), QStringLiteral("a c"));
+}
+
+void tst_FilterRules::shouldPassEveryItemWithoutPredicateOrRules() {
+    std::unique_ptr<ZEPHTreeModel> source(tree::make(QStringLiteral("a b[c] d")));
+    std::unique_ptr<QObject> byUserRules(source->GetFilterModelByUserDefinedRules(QStringLiteral("x"), 0));
+    QCOMPARE(tree::ids(byUserRules.get()), QStringLiteral("a b d"));
+    QCOMPARE(passing(source.get(), {}), QStringLiteral("a b d"));
+}
+
+// Random rule lists over random typed values and small trees: the view holds exactly the items
+// that the reference reading of the raw rule list lets pass.
+void tst_FilterRules::shouldDecideLikeTheRuleListItself() {
+    QRandomGenerator rng(20240601);
+    ZEPHTreeModel source(nullptr, {});
+    for (int i = 0; i < 60; ++i) {
+        ZEPHTreeModel* child = nullptr;
+        if (rng.bounded(3) == 0) {
+            child = new ZEPHTreeModel(nullptr, {});
+            for (int j = int(rng.bounded(4)); j > 0; --j)
+                child->AppendItem(new ValueItem(QStringLiteral("c%1_%2").arg(i).arg(j), randomValue(rng).toString(),
+                                                randomValue(rng), randomValue(rng)));
+        }
+        source.AppendItem(new ValueItem(QString::number(i), randomValue(rng).toString(), randomValue(rng),
+                                        randomValue(rng), child));
+    }
+    for (int round = 0; round < 400; ++round) {
+        const QVariantList rules = randomRules(rng);
+        const bool orAll = rng.bounded(2) == 1;
+        QStringList expected;
+        for (int row = 0; row < source.rowCount(); ++row) {
+            auto* item = qobject_cast<ZEPHTreeItem*>(source.FindItem(row));
+            if (reference::itemTest(rules, orAll, item))
+                expected << item->ID();
+        }
+        const QString actual = passing(&source, rules, orAll);
+        if (actual != expected.join(QLatin1Char(' ')))
+            qWarning() << "rules" << rules << "orAll" << orAll;
+        QCOMPARE(actual, expected.join(QLatin1Char(' ')));
+    }
+}
+
+QTEST_MAIN(tst_FilterRules)
+#include "tst_filterrules.moc"

@@ -1,0 +1,657 @@
+#include "SignalLog.h"
+#include "TreeBuilder.h"
+
+#include <ZEPHTreeModel.h>
+
+#include <QAbstractItemModelTester>
+#include <QPointer>
+#include <QSortFilterProxyModel>
+#include <QStringListModel>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// A model that exposes the protected single-item removal, can answer lookups with an item that is
+// not one of its rows, and logs keep-sorting passes as "sort".
+class Probe : public ZEPHTreeModel {
+public:
+    using ZEPHTreeModel::RemoveOne;
+    using ZEPHTreeModel::ZEPHTreeModel;
+
+    QObject* FindItem(const QString& id, bool includeChildModel = false) const override {
+        return foreign ? foreign : ZEPHTreeModel::FindItem(id, includeChildModel);
+    }
+    using ZEPHTreeModel::FindItem;
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override {
+        return claimedRows >= 0 ? claimedRows : ZEPHTreeModel::rowCount(parent);
+    }
+    void SortByRules(const QVariantList&, int) override {
+        if (log) log->entries << QStringLiteral("sort");
+    }
+    void keepSorting() { setKeepSorting(KeepSorting, {}); }
+
+    ZEPHTreeItem* foreign = nullptr;
+    int claimedRows = -1;
+    SignalLog* log = nullptr;
+};
+
+void flushDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+ZEPHTreeItem* rowItem(ZEPHTreeModel* model, int row) {
+    return qobject_cast<ZEPHTreeItem*>(model->FindItem(row));
+}
+
+// Rows as "ID" or "ID:name" when the name differs from the ID.
+QString rows(ZEPHTreeModel* model) {
+    QStringList parts;
+    for (ZEPHTreeItem* item : *model->GetModelItemList())
+        parts << (item->Name() == item->ID() ? item->ID() : item->ID() + QLatin1Char(':') + item->Name());
+    return parts.join(QLatin1Char(' '));
+}
+
+// The rows named by their IDs, in that order.
+QList<ZEPHTreeItem*> own(ZEPHTreeModel* model, const QString& ids) {
+    QList<ZEPHTreeItem*> items;
+    for (const QString& id : ids.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        items << qobject_cast<ZEPHTreeItem*>(model->FindItem(id, true));
+    return items;
+}
+
+// The items of a list spec; "~" stands for a null entry.
+QList<ZEPHTreeItem*> listOf(const QString& spec) {
+    QList<ZEPHTreeItem*> items = tree::items(spec);
+    for (ZEPHTreeItem*& item : items) {
+        if (item->ID() == QLatin1String("~")) {
+            delete item;
+            item = nullptr;
+        }
+    }
+    return items;
+}
+
+// Runs one operation written as "<operation> <arguments>" and answers its result (true for the
+// operations without one).
+bool runRemoval(Probe* model, const QString& op) {
+    const QString verb = op.section(QLatin1Char(' '), 0, 0);
+    const QString rest = op.section(QLatin1Char(' '), 1);
+    const QStringList args = rest.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (verb == QLatin1String("removeOne")) return model->RemoveOne(rest);
+    if (verb == QLatin1String("removeIds")) return model->Remove(args);
+    if (verb == QLatin1String("removeRows")) return model->Remove(args.at(0).toInt(), args.at(1).toInt());
+    if (verb == QLatin1String("removeAll"))
+        model->RemoveAll();
+    else if (verb == QLatin1String("clear"))
+        model->clear();
+    else if (verb == QLatin1String("clearAll"))
+        model->ClearAllSourceContainer();
+    else if (verb == QLatin1String("move"))
+        model->MoveRow(args.at(0).toInt(), args.at(1).toInt());
+    else if (verb == QLatin1String("replace"))
+        return model->ReplaceItemsList(listOf(rest));
+    else if (verb == QLatin1String("replaceEx"))
+        return model->ReplaceItemsListEx(listOf(rest));
+    else if (verb == QLatin1String("replaceOwn"))
+        return model->ReplaceItemsList(own(model, rest));
+    else if (verb == QLatin1String("replaceExOwn"))
+        return model->ReplaceItemsListEx(own(model, rest));
+    else
+        qFatal("unknown operation %s", qPrintable(op));
+    return true;
+}
+
+std::unique_ptr<Probe> makeProbe(const QString& spec, int flags) {
+    std::unique_ptr<Probe> model(new Probe(nullptr, {}, flags));
+    tree::fill(model.get(), spec);
+    return model;
+}
+
+// Every object of a tree: its items, their child models, and so on down.
+void collect(ZEPHTreeModel* model, QList<QPointer<QObject>>& objects) {
+    for (ZEPHTreeItem* item : *model->GetModelItemList()) {
+        objects << item;
+        if (auto* child = qobject_cast<ZEPHTreeModel*>(item->ChildModel())) {
+            objects << child;
+            collect(child, objects);
+        }
+    }
+}
+
+QString idOf(const QPointer<QObject>& object) {
+    if (auto* item = qobject_cast<ZEPHTreeItem*>(object.data())) return item->ID();
+    return QStringLiteral("model of ") + object->objectName();
+}
+
+// After `op` on the model "A[B C] D E", these objects survive: the ones still in the model, and all
+// of them when the model does not own its items.
+struct DisposalCase {
+    QString op;
+    QString remaining;
+};
+
+} // namespace
+
+class TstRemoval : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { flushDeletes(); }
+
+    void shouldEmitTheContractSignals_data();
+    void shouldEmitTheContractSignals();
+    void shouldShowNewContentToListeners_data();
+    void shouldShowNewContentToListeners();
+    void shouldFindRangeRemovedItemsUntilSignalsWereDelivered();
+    void shouldAnnounceReplacementBeforeExchange_data();
+    void shouldAnnounceReplacementBeforeExchange();
+    void shouldDisposeAccordingToSharedItemsFlag_data();
+    void shouldDisposeAccordingToSharedItemsFlag();
+    void shouldDeleteAtOnceWhenClearingContainers();
+    void shouldDeleteNothingWhenClearingSharedContainers();
+    void shouldReleaseNonModelChildWithoutEmptyingIt();
+    void shouldTellProxyThatDisposedChildModelIsGone();
+    void shouldEndDisposalOfChildModelCycles_data();
+    void shouldEndDisposalOfChildModelCycles();
+    void shouldNeverLeadFromIdToNonRow_data();
+    void shouldNeverLeadFromIdToNonRow();
+    void shouldRemoveIndexedOneOfTwoEqualIds();
+    void shouldTreatFoundNonRowAsNotFound();
+    void shouldCheckRowsAgainstOwnItems();
+    void shouldReorderByReplacingWithOwnItems_data();
+    void shouldReorderByReplacingWithOwnItems();
+    void shouldKeepItemsOfOldChildModelsThatReplacementBringsIn_data();
+    void shouldKeepItemsOfOldChildModelsThatReplacementBringsIn();
+    void shouldConnectNoValueChangeForExchangedItems();
+    void shouldEmptyTheModelOnDestruction();
+};
+
+void TstRemoval::shouldEmitTheContractSignals_data() {
+    QTest::addColumn<QString>("initial");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<QString>("signalList");
+    QTest::addColumn<QString>("after");
+
+    // clang-format off
+    QTest::newRow("remove one") << "A B C" << 0 << "removeOne B" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B count" << "A C";
+    QTest::newRow("remove one unknown") << "A B C" << 0 << "removeOne X" << false << "" << "A B C";
+    QTest::newRow("remove ids") << "A B C D" << 0 << "removeIds A X C" << true << "aboutRem:0-0 rem:0-0 aboutRem:1-1 rem:1-1 itemsRemoved:A,C count" << "B D";
+    QTest::newRow("remove ids twice the same") << "A B" << 0 << "removeIds B B" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B count" << "A";
+    QTest::newRow("remove ids, none known") << "A B" << 0 << "removeIds X Y" << true << "count" << "A B";
+    QTest::newRow("remove ids, empty list") << "A B" << 0 << "removeIds" << true << "count" << "A B";
+    QTest::newRow("remove rows") << "A B C D E" << 0 << "removeRows 1 3" << true << "aboutRem:1-3 rem:1-3 itemsRemoved:B,C,D count" << "A E";
+    QTest::newRow("remove one row") << "A B" << 2 << "removeRows 1 1" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B count" << "A";
+    QTest::newRow("remove rows from -1") << "A B" << 0 << "removeRows -1 0" << false << "" << "A B";
+    QTest::newRow("remove rows backwards") << "A B C" << 0 << "removeRows 2 1" << false << "" << "A B C";
+    QTest::newRow("remove rows past tail") << "A B" << 0 << "removeRows 0 2" << false << "" << "A B";
+    QTest::newRow("remove rows of empty") << "" << 0 << "removeRows 0 0" << false << "" << "";
+    QTest::newRow("remove all") << "A B" << 0 << "removeAll" << true << "aboutRem:0-1 rem:0-1 allRemoved count" << "";
+    QTest::newRow("remove all, shared") << "A B" << 2 << "removeAll" << true << "aboutRem:0-1 rem:0-1 allRemoved count" << "";
+    QTest::newRow("remove all of empty") << "" << 0 << "removeAll" << true << "" << "";
+    QTest::newRow("clear") << "A" << 0 << "clear" << true << "aboutRem:0-0 rem:0-0 allRemoved count" << "";
+    QTest::newRow("clear containers") << "A B" << 0 << "clearAll" << true << "" << "";
+    QTest::newRow("move forward") << "A B C D" << 0 << "move 0 2" << true << "aboutReset reset" << "B C A D";
+    QTest::newRow("move back") << "A B C D" << 0 << "move 3 0" << true << "aboutReset reset" << "D A B C";
+    QTest::newRow("move in place") << "A B" << 0 << "move 1 1" << true << "aboutReset reset" << "A B";
+    QTest::newRow("move from past tail") << "A B" << 0 << "move 2 0" << true << "" << "A B";
+    QTest::newRow("move to past tail") << "A B" << 0 << "move 0 2" << true << "" << "A B";
+    QTest::newRow("move from -1") << "A B" << 0 << "move -1 0" << true << "" << "A B";
+    QTest::newRow("replace") << "A B" << 0 << "replace X ~ Y" << true << "aboutRem:0-1 rem:0-1 allRemoved count aboutIns:0-1 ins:0-1 sort count" << "X Y";
+    QTest::newRow("replace empty model") << "" << 0 << "replace X" << true << "aboutIns:0-0 ins:0-0 sort count" << "X";
+    QTest::newRow("replace with empty list") << "A B" << 0 << "replace" << true << "aboutRem:0-1 rem:0-1 allRemoved count" << "";
+    QTest::newRow("replace, merging in list") << "A" << 4 << "replace A:1 A:2" << true << "aboutRem:0-0 rem:0-0 allRemoved count aboutIns:0-0 ins:0-0 sort count" << "A:2";
+    QTest::newRow("exchange, fewer rows") << "A B C" << 0 << "replaceEx X" << true << "aboutRem:1-2 rem:1-2 count data:0-0" << "X";
+    QTest::newRow("exchange, more rows") << "A" << 0 << "replaceEx X Y Z" << true << "aboutIns:1-2 ins:1-2 count data:0-2" << "X Y Z";
+    QTest::newRow("exchange, as many rows") << "A B" << 2 << "replaceEx X Y" << true << "data:0-1" << "X Y";
+    QTest::newRow("exchange, empty for empty") << "" << 0 << "replaceEx" << true << "" << "";
+    QTest::newRow("exchange, empty list") << "A B" << 0 << "replaceEx" << true << "aboutRem:0-1 rem:0-1 count" << "";
+    QTest::newRow("exchange, nulls skipped") << "A" << 0 << "replaceEx X ~ Y" << true << "aboutIns:1-1 ins:1-1 count data:0-1" << "X Y";
+    QTest::newRow("exchange, no merging") << "A" << 4 << "replaceEx X:1 X:2" << true << "aboutIns:1-1 ins:1-1 count data:0-1" << "X:1 X:2";
+    // clang-format on
+}
+
+void TstRemoval::shouldEmitTheContractSignals() {
+    QFETCH(QString, initial);
+    QFETCH(int, flags);
+    QFETCH(QString, op);
+    QFETCH(bool, result);
+    QFETCH(QString, signalList);
+    QFETCH(QString, after);
+
+    auto model = makeProbe(initial, flags);
+    QList<QPointer<QObject>> before;
+    collect(model.get(), before);
+    model->keepSorting();
+    SignalLog log(model.get(), SignalLog::WithAboutTo);
+    model->log = &log;
+    QCOMPARE(runRemoval(model.get(), op), result);
+    QCOMPARE(log.take(), signalList);
+    QCOMPARE(rows(model.get()), after);
+    if (flags & 2) {
+        // A model with shared items owns none of them.
+        collect(model.get(), before);
+        model.reset();
+        for (const QPointer<QObject>& object : before)
+            delete object.data();
+    }
+}
+
+void TstRemoval::shouldShowNewContentToListeners_data() {
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("seen");
+    QTest::newRow("remove one") << "removeOne B"
+                                << "rem:A C itemsRemoved:A C count:A C";
+    QTest::newRow("remove ids") << "removeIds C A"
+                                << "rem:A B rem:B itemsRemoved:B count:B";
+    QTest::newRow("remove rows") << "removeRows 0 1"
+                                 << "rem:C itemsRemoved:C count:C";
+    QTest::newRow("remove all") << "removeAll"
+                                << "rem: allRemoved: count:";
+    QTest::newRow("exchange") << "replaceEx X"
+                              << "rem:X count:X";
+}
+
+// Listeners of the end of a removal read the model as it is afterwards.
+void TstRemoval::shouldShowNewContentToListeners() {
+    QFETCH(QString, op);
+    QFETCH(QString, seen);
+    auto model = makeProbe(QStringLiteral("A B C"), 0);
+    QStringList log;
+    const auto look = [&](const char* name) {
+        return
+            [&log, &model, name] { log << QLatin1String(name) + QLatin1Char(':') + tree::ids(model.get()); };
+    };
+    // Destroyed before the locals its connections use, so the model's teardown reaches none of them.
+    QObject listener;
+    connect(model.get(), &QAbstractItemModel::rowsRemoved, &listener, look("rem"));
+    connect(model.get(), &ZEPHTreeModel::itemsRemoved, &listener, look("itemsRemoved"));
+    connect(model.get(), &ZEPHTreeModel::allItemRemoved, &listener, look("allRemoved"));
+    connect(model.get(), &ZEPHTreeModel::rowCountChanged, &listener, look("count"));
+    runRemoval(model.get(), op);
+    QCOMPARE(log.join(QLatin1Char(' ')), seen);
+}
+
+// A range removal drops the IDs only after its signals: until then a lookup by a removed ID still
+// finds the (still living) removed item, though it is no row any more.
+void TstRemoval::shouldFindRangeRemovedItemsUntilSignalsWereDelivered() {
+    auto model = makeProbe(QStringLiteral("A B C"), 0);
+    QPointer<QObject> b = model->FindItem(1);
+    QStringList found;
+    const auto look = [&] { found << (model->FindItem(QStringLiteral("B")) == b.data() ? "B" : "-"); };
+    // Destroyed before the locals its connections use, so the model's teardown reaches none of them.
+    QObject listener;
+    connect(model.get(), &QAbstractItemModel::rowsRemoved, &listener, look);
+    connect(model.get(), &ZEPHTreeModel::itemsRemoved, &listener, look);
+    connect(model.get(), &ZEPHTreeModel::rowCountChanged, &listener, look);
+    QVERIFY(model->Remove(1, 1));
+    QCOMPARE(found, (QStringList{"B", "B", "B"}));
+    QCOMPARE(model->FindItem(QStringLiteral("B")), nullptr);
+    QVERIFY(!model->RemoveOne(QStringLiteral("B")));
+    flushDeletes();
+    QVERIFY(!b);
+}
+
+void TstRemoval::shouldAnnounceReplacementBeforeExchange_data() {
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("seen");
+    QTest::newRow("fewer rows") << "replaceEx X"
+                                << "aboutRem:A B C rem:X";
+    QTest::newRow("more rows") << "replaceEx X Y Z W"
+                               << "aboutIns:A B C ins:X Y Z W";
+    QTest::newRow("replace") << "replace X"
+                             << "aboutRem:A B C rem: aboutIns: ins:X";
+}
+
+// The old rows are still there, alive, when the change is announced.
+void TstRemoval::shouldAnnounceReplacementBeforeExchange() {
+    QFETCH(QString, op);
+    QFETCH(QString, seen);
+    auto model = makeProbe(QStringLiteral("A B C"), 0);
+    QList<QPointer<QObject>> old;
+    collect(model.get(), old);
+    QStringList log;
+    bool oldAlive = true;
+    const auto look = [&](const char* name) {
+        return [&, name] {
+            log << QLatin1String(name) + QLatin1Char(':') + tree::ids(model.get());
+            if (QByteArray(name).startsWith("about")) oldAlive = oldAlive && !old.contains(nullptr);
+        };
+    };
+    // Destroyed before the locals its connections use, so the model's teardown reaches none of them.
+    QObject listener;
+    connect(model.get(), &QAbstractItemModel::rowsAboutToBeRemoved, &listener, look("aboutRem"));
+    connect(model.get(), &QAbstractItemModel::rowsRemoved, &listener, look("rem"));
+    connect(model.get(), &QAbstractItemModel::rowsAboutToBeInserted, &listener, look("aboutIns"));
+    connect(model.get(), &QAbstractItemModel::rowsInserted, &listener, look("ins"));
+    QVERIFY(runRemoval(model.get(), op));
+    QCOMPARE(log.join(QLatin1Char(' ')), seen);
+    QVERIFY(oldAlive);
+}
+
+void TstRemoval::shouldDisposeAccordingToSharedItemsFlag_data() {
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<QString>("alive");
+    const QString all = QStringLiteral("A B C D E model of A");
+    const QList<DisposalCase> cases = {
+        {QStringLiteral("removeOne A"), QStringLiteral("D E")},
+        {QStringLiteral("removeIds A D"), QStringLiteral("E")},
+        {QStringLiteral("removeRows 0 1"), QStringLiteral("E")},
+        {QStringLiteral("removeAll"), QString()},
+        {QStringLiteral("replaceOwn E"), QStringLiteral("E")},
+        {QStringLiteral("replaceExOwn E D"), QStringLiteral("D E")},
+    };
+    for (const DisposalCase& c : cases) {
+        QTest::addRow("%s, owning", qPrintable(c.op)) << c.op << 0 << c.remaining;
+        QTest::addRow("%s, shared", qPrintable(c.op)) << c.op << 2 << all;
+    }
+}
+
+// Removed items and their child models (with the child models' items) are gone once deferred
+// deletions ran, unless the model has shared items; nothing that is still a row is touched.
+void TstRemoval::shouldDisposeAccordingToSharedItemsFlag() {
+    QFETCH(QString, op);
+    QFETCH(int, flags);
+    QFETCH(QString, alive);
+    auto model = makeProbe(QStringLiteral("A[B C] D E"), flags);
+    QList<QPointer<QObject>> objects;
+    collect(model.get(), objects);
+    auto* child = qobject_cast<ZEPHTreeModel*>(rowItem(model.get(), 0)->ChildModel());
+    child->setObjectName(QStringLiteral("A"));
+    SignalLog childLog(child);
+    runRemoval(model.get(), op);
+    flushDeletes();
+    QStringList living;
+    for (const QPointer<QObject>& object : objects) {
+        if (object) living << idOf(object);
+    }
+    living.sort();
+    QStringList expected = alive.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (flags & 2) expected = QStringList{"A", "B", "C", "D", "E", "model of A"};
+    QCOMPARE(living, expected);
+    if (flags & 2) {
+        // Nothing was emptied: the child model still holds its rows.
+        QCOMPARE(tree::ids(child), QStringLiteral("B C"));
+        model.reset();
+        delete child;
+        for (const QPointer<QObject>& object : objects)
+            delete object.data();
+    } else if (!op.startsWith(QLatin1String("replaceEx"))) {
+        // Emptied with RemoveAll() before it was released (an exchange deletes it at once).
+        QVERIFY(childLog.entries.contains(QStringLiteral("allRemoved")));
+    }
+}
+
+void TstRemoval::shouldDeleteAtOnceWhenClearingContainers() {
+    auto model = makeProbe(QStringLiteral("A[B[C]] D"), 0);
+    QList<QPointer<QObject>> objects;
+    collect(model.get(), objects);
+    QCOMPARE(objects.size(), 6);
+    SignalLog log(model.get(), SignalLog::WithAboutTo);
+    model->ClearAllSourceContainer();
+    QCOMPARE(log.take(), QString());
+    for (const QPointer<QObject>& object : objects)
+        QVERIFY(!object);
+    QCOMPARE(model->rowCount(), 0);
+    QCOMPARE(model->FindItem(QStringLiteral("A")), nullptr);
+}
+
+// A model with shared items owns none of them, so emptying its containers deletes nothing.
+void TstRemoval::shouldDeleteNothingWhenClearingSharedContainers() {
+    auto model = makeProbe(QStringLiteral("A[B] D"), 2);
+    QList<QPointer<QObject>> objects;
+    collect(model.get(), objects);
+    model->ClearAllSourceContainer();
+    QCOMPARE(model->rowCount(), 0);
+    flushDeletes();
+    for (const QPointer<QObject>& object : objects)
+        QVERIFY(object);
+    QCOMPARE(tree::ids(objects.at(1)), QStringLiteral("B"));
+    for (const QPointer<QObject>& object : objects)
+        delete object.data();
+}
+
+void TstRemoval::shouldReleaseNonModelChildWithoutEmptyingIt() {
+    auto model = makeProbe(QString(), 0);
+    QPointer<QStringListModel> child = new QStringListModel(QStringList{"x", "y"});
+    auto* item = new ZEPHTreeItem(QStringLiteral("A"), QStringLiteral("A"), child);
+    QSignalSpy relays(item, &ZEPHTreeItem::childModelValueChanged);
+    model->AppendItem(item);
+    QVERIFY(model->RemoveOne(QStringLiteral("A")));
+    QCOMPARE(child->rowCount(), 2);
+    // Disconnected: the item relays nothing any more.
+    child->insertRows(0, 1);
+    QCOMPARE(relays.count(), 0);
+    flushDeletes();
+    QVERIFY(!child);
+}
+
+void TstRemoval::shouldTellProxyThatDisposedChildModelIsGone() {
+    auto model = makeProbe(QStringLiteral("A[B C] D"), 0);
+    auto* child = qobject_cast<ZEPHTreeModel*>(rowItem(model.get(), 0)->ChildModel());
+    QSortFilterProxyModel proxy;
+    proxy.setSourceModel(child);
+    QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(proxy.rowCount(), 2);
+    QVERIFY(model->RemoveOne(QStringLiteral("A")));
+    QCOMPARE(proxy.rowCount(), 0);
+    flushDeletes();
+    QCOMPARE(proxy.sourceModel(), nullptr);
+}
+
+void TstRemoval::shouldEndDisposalOfChildModelCycles_data() {
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<bool>("selfCycle");
+    const QStringList ops = {"removeOne A", "removeIds A", "removeRows 0 0",
+                             "removeAll",   "clearAll",    "destroy"};
+    for (const QString& op : ops) {
+        QTest::addRow("%s, through another model", qPrintable(op)) << op << false;
+        QTest::addRow("%s, through itself", qPrintable(op)) << op << true;
+    }
+}
+
+// A's child model leads back to the model itself, directly or through a second model. Every
+// disposal ends, and the model is neither emptied nor released by its own removal.
+void TstRemoval::shouldEndDisposalOfChildModelCycles() {
+    QFETCH(QString, op);
+    QFETCH(bool, selfCycle);
+    auto model = makeProbe(QStringLiteral("A D"), 0);
+    QPointer<ZEPHTreeModel> root = model.get();
+    QPointer<ZEPHTreeModel> second = selfCycle ? nullptr : tree::make(QStringLiteral("B"));
+    QPointer<QObject> a = model->FindItem(0);
+    if (selfCycle) {
+        rowItem(model.get(), 0)->SetChildModel(model.get());
+    } else {
+        rowItem(model.get(), 0)->SetChildModel(second);
+        rowItem(second, 0)->SetChildModel(model.get());
+    }
+    if (op == QLatin1String("destroy")) {
+        model.reset();
+    } else {
+        runRemoval(model.get(), op);
+        QCOMPARE(tree::ids(model.get()),
+                 op.startsWith(QLatin1String("remove")) && op != QLatin1String("removeAll")
+                     ? QStringLiteral("D")
+                     : QString());
+    }
+    flushDeletes();
+    QVERIFY(!a);
+    QVERIFY(!second);
+    QCOMPARE(root.isNull(), op == QLatin1String("destroy"));
+}
+
+void TstRemoval::shouldNeverLeadFromIdToNonRow_data() {
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("remove one by old ID") << "removeOne A"
+                                          << "B C";
+    QTest::newRow("remove one by shared ID") << "removeOne C"
+                                             << "A B";
+    QTest::newRow("remove ids") << "removeIds A C"
+                                << "B";
+    QTest::newRow("remove rows") << "removeRows 0 0"
+                                 << "B C";
+    QTest::newRow("remove all") << "removeAll"
+                                << "";
+    QTest::newRow("exchange") << "replaceExOwn B"
+                              << "B";
+    QTest::newRow("clear containers") << "clearAll"
+                                      << "";
+}
+
+// Row A is renamed to "C" after insertion (two rows carry "C" now, A stays filed under "A"); after
+// each removal no ID leads to an item that is not a row, once deferred deletions ran.
+void TstRemoval::shouldNeverLeadFromIdToNonRow() {
+    QFETCH(QString, op);
+    QFETCH(QString, after);
+    auto model = makeProbe(QStringLiteral("A B C"), 0);
+    ZEPHTreeItem* a = rowItem(model.get(), 0);
+    a->SetID(QStringLiteral("C"));
+    QCOMPARE(model->FindItem(QStringLiteral("A")), a);
+    runRemoval(model.get(), op);
+    flushDeletes();
+    QStringList names;
+    for (const QObject* item : *model->GetModelItemList())
+        names << (item == a ? QStringLiteral("A") : qobject_cast<const ZEPHTreeItem*>(item)->ID());
+    QCOMPARE(names.join(QLatin1Char(' ')), after);
+    for (const char* id : {"A", "B", "C"}) {
+        QObject* found = model->FindItem(QString::fromLatin1(id));
+        QVERIFY2(!found || model->GetModelItemList()->contains(qobject_cast<ZEPHTreeItem*>(found)), id);
+    }
+    // Row C is still found by its ID while it is a row.
+    if (after.contains(QLatin1Char('C')))
+        QCOMPARE(model->FindItem(QStringLiteral("C")), model->GetModelItemList()->last());
+}
+
+void TstRemoval::shouldRemoveIndexedOneOfTwoEqualIds() {
+    auto model = makeProbe(QStringLiteral("A:1 A:2 B"), 0);
+    SignalLog log(model.get());
+    QVERIFY(model->RemoveOne(QStringLiteral("A")));
+    QCOMPARE(log.take(), QStringLiteral("rem:1-1 itemsRemoved:A count"));
+    QCOMPARE(rows(model.get()), QStringLiteral("A:1 B"));
+    QCOMPARE(model->FindItem(QStringLiteral("A")), nullptr);
+    QVERIFY(!model->RemoveOne(QStringLiteral("A")));
+}
+
+void TstRemoval::shouldTreatFoundNonRowAsNotFound() {
+    auto model = makeProbe(QStringLiteral("A B"), 0);
+    ZEPHTreeItem stranger(QStringLiteral("A"), QStringLiteral("A"), nullptr);
+    model->foreign = &stranger;
+    SignalLog log(model.get(), SignalLog::WithAboutTo);
+    QVERIFY(!model->RemoveOne(QStringLiteral("A")));
+    QVERIFY(model->Remove(QStringList{QStringLiteral("A")}));
+    model->RemoveOne(&stranger);
+    QCOMPARE(log.take(), QStringLiteral("count"));
+    QCOMPARE(tree::ids(model.get()), QStringLiteral("A B"));
+    flushDeletes();
+    QCOMPARE(stranger.ID(), QStringLiteral("A"));
+    model->foreign = nullptr;
+}
+
+// A view may answer rowCount() from elsewhere; bounds come from the model's own rows.
+void TstRemoval::shouldCheckRowsAgainstOwnItems() {
+    auto model = makeProbe(QStringLiteral("A B"), 0);
+    model->claimedRows = 10;
+    SignalLog log(model.get(), SignalLog::WithAboutTo);
+    QVERIFY(!model->Remove(0, 5));
+    model->MoveRow(0, 5);
+    ZEPHTreeItem x(QStringLiteral("X"), QStringLiteral("X"), nullptr);
+    QVERIFY(!model->InsertItem(5, &x));
+    QCOMPARE(log.take(), QString());
+    model->claimedRows = -1;
+    QCOMPARE(tree::ids(model.get()), QStringLiteral("A B"));
+}
+
+void TstRemoval::shouldReorderByReplacingWithOwnItems_data() {
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("signalList");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<QString>("gone");
+    QTest::newRow("replace") << "replaceOwn C B A"
+                             << "rem:0-2 allRemoved count ins:0-2 count"
+                             << "C B A[X Y]"
+                             << "";
+    QTest::newRow("exchange") << "replaceExOwn C B A"
+                              << "data:0-2"
+                              << "C B A[X Y]"
+                              << "";
+    QTest::newRow("exchange, fewer") << "replaceExOwn C A"
+                                     << "rem:2-2 count data:0-1"
+                                     << "C A[X Y]"
+                                     << "B";
+}
+
+// Replacing the content with the model's own items reorders it: nothing that comes back is
+// disposed of, child models included, and each item stays connected once.
+void TstRemoval::shouldReorderByReplacingWithOwnItems() {
+    QFETCH(QString, op);
+    QFETCH(QString, signalList);
+    QFETCH(QString, after);
+    QFETCH(QString, gone);
+    auto model = makeProbe(QStringLiteral("A[X Y] B C"), 0);
+    QList<QPointer<QObject>> objects;
+    collect(model.get(), objects);
+    rowItem(model.get(), 0)->ChildModel()->setObjectName(QStringLiteral("A"));
+    QStringList ids;
+    for (const QPointer<QObject>& object : objects)
+        ids << idOf(object);
+    SignalLog log(model.get());
+    QVERIFY(runRemoval(model.get(), op));
+    QCOMPARE(log.take(), signalList);
+    flushDeletes();
+    QCOMPARE(tree::dump(model.get()), after);
+    for (int i = 0; i < objects.size(); ++i)
+        QVERIFY2(objects.at(i).isNull() == (ids.at(i) == gone), qPrintable(ids.at(i)));
+    rowItem(model.get(), 0)->SetName(QStringLiteral("n"));
+    QCOMPARE(log.take(), QStringLiteral("data:0-0"));
+}
+
+void TstRemoval::shouldKeepItemsOfOldChildModelsThatReplacementBringsIn_data() {
+    QTest::addColumn<QString>("op");
+    QTest::newRow("replace") << "replaceOwn B";
+    QTest::newRow("exchange") << "replaceExOwn B";
+}
+
+void TstRemoval::shouldKeepItemsOfOldChildModelsThatReplacementBringsIn() {
+    QFETCH(QString, op);
+    auto model = makeProbe(QStringLiteral("A[B C] D"), 0);
+    QPointer<QObject> a = model->FindItem(0);
+    QPointer<QObject> b = model->FindItem(QStringLiteral("B"), true);
+    QPointer<QObject> c = model->FindItem(QStringLiteral("C"), true);
+    QVERIFY(runRemoval(model.get(), op));
+    flushDeletes();
+    QVERIFY(!a);
+    QVERIFY(!c);
+    QVERIFY(b);
+    QCOMPARE(tree::ids(model.get()), QStringLiteral("B"));
+    QCOMPARE(model->FindItem(QStringLiteral("B")), b.data());
+}
+
+void TstRemoval::shouldConnectNoValueChangeForExchangedItems() {
+    auto model = makeProbe(QStringLiteral("A"), 0);
+    QList<ZEPHTreeItem*> items = tree::items(QStringLiteral("X Y"));
+    QVERIFY(model->ReplaceItemsListEx(items));
+    QCOMPARE(model->FindItem(QStringLiteral("Y")), items.at(1));
+    QCOMPARE(model->FindItem(QStringLiteral("A")), nullptr);
+    SignalLog log(model.get());
+    items.at(1)->SetName(QStringLiteral("changed"));
+    QCOMPARE(log.take(), QString());
+}
+
+void TstRemoval::shouldEmptyTheModelOnDestruction() {
+    auto model = makeProbe(QStringLiteral("A[B] C"), 0);
+    QList<QPointer<QObject>> objects;
+    collect(model.get(), objects);
+    SignalLog log(model.get());
+    model.reset();
+    QCOMPARE(log.take(), QStringLiteral("rem:0-1 allRemoved count"));
+    flushDeletes();
+    for (const QPointer<QObject>& object : objects)
+        QVERIFY(!object);
+}
+
+QTEST_MAIN(TstRemoval)
+#include "tst_removal.moc"
