@@ -40,8 +40,7 @@ std::vector<int> takeSizes(int& argc, char** argv) {
 
 int main(int argc, char** argv) {
     std::vector<int> sizes = takeSizes(argc, argv);
-    const bool defaultSizes = sizes.empty();
-    if (defaultSizes) sizes = {10000, 100000, kHuge};
+    if (sizes.empty()) sizes = {10000, 100000, kHuge};
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     QCoreApplication app(argc, argv);

@@ -6,6 +6,8 @@ DemoRoles::DemoRoles() {
     ZEPHTreeItem::GetRolesHash(m_table, ZEPHTreeItem::WithoutJsonValueRole);
     for (auto it = m_table.cbegin(); it != m_table.cend(); ++it)
         m_byName.insert(QString::fromLatin1(it.value()), it.key());
+    // Not in the models' table, but a name of the library's, so no data field may take it.
+    m_byName.insert(QStringLiteral("jsonValueRole"), ZEPHTreeItem::JsonValueRole);
     add(CodeRole, QStringLiteral("codeRole"));
     add(TypeRole, QStringLiteral("typeRole"));
     add(NumericRole, QStringLiteral("numericRole"));

@@ -20,9 +20,8 @@ DemoUi::DemoUi(DemoTree& tree, QTextStream& out) : m_tree(tree), m_out(out) {}
 QQuickWindow* DemoUi::load(QQmlApplicationEngine& engine, const UiSettings& settings) {
     if (qEnvironmentVariableIsEmpty("QT_QUICK_CONTROLS_STYLE"))
         QQuickStyle::setStyle(QStringLiteral("Material"));
-    // The item type's enumeration lets QML name roles as ZEPHTreeItem.NameRole; the model type was
-    // registered when the first model was made.
-    ZEPHTreeItem::RegisterRolesEnum();
+    // The QML type "IZEPHTreeModel", whose enumerations the QML reads, was registered when the
+    // first model was made.
     engine.setInitialProperties({
         {QStringLiteral("treeModel"), QVariant::fromValue<QObject*>(m_tree.root())},
         {QStringLiteral("isoData"), m_tree.isIsoData()},

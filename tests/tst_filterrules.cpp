@@ -20,15 +20,13 @@ const QString kSeparator = QStringLiteral("{F185B90B-D31F-48AF-ABC6-4C516C125083
 // An item that answers two further role names, "valueRole" and "otherRole", with any value.
 class ValueItem : public ZEPHTreeItem {
 public:
-    ValueItem(const QString& id, const QString& name, const QVariant& value, const QVariant& other = QVariant(),
-              QObject* childModel = nullptr)
+    ValueItem(const QString& id, const QString& name, const QVariant& value,
+              const QVariant& other = QVariant(), QObject* childModel = nullptr)
         : ZEPHTreeItem(id, name, childModel), m_value(value), m_other(other) {}
     using ZEPHTreeItem::getData;
     QVariant getData(const QString& roleName) const override {
-        if (roleName == QLatin1String("valueRole"))
-            return m_value;
-        if (roleName == QLatin1String("otherRole"))
-            return m_other;
+        if (roleName == QLatin1String("valueRole")) return m_value;
+        if (roleName == QLatin1String("otherRole")) return m_other;
         return ZEPHTreeItem::getData(roleName);
     }
 
@@ -38,11 +36,14 @@ private:
 };
 
 QVariantMap rule(const QString& roleName, int code, const QVariant& value) {
-    return QVariantMap{{QStringLiteral("RoleName"), roleName}, {QStringLiteral("Rule"), code},
+    return QVariantMap{{QStringLiteral("RoleName"), roleName},
+                       {QStringLiteral("Rule"), code},
                        {QStringLiteral("Value"), value}};
 }
 
-QVariantMap nameRule(int code, const QVariant& value) { return rule(QStringLiteral("nameRole"), code, value); }
+QVariantMap nameRule(int code, const QVariant& value) {
+    return rule(QStringLiteral("nameRole"), code, value);
+}
 
 QVariantMap group(const QString& roleName, bool orAll, const QVariantList& subRules) {
     return QVariantMap{{QStringLiteral("RoleName"), roleName},
@@ -134,8 +135,7 @@ bool greater(const QVariant& a, const QVariant& b) {
 }
 
 QString text(const QVariant& v) {
-    if (v.type() == QVariant::StringList)
-        return v.toStringList().join(kSeparator);
+    if (v.type() == QVariant::StringList) return v.toStringList().join(kSeparator);
     return v.toString();
 }
 
@@ -172,23 +172,20 @@ bool ruleGroup(const QVariantMap& map, const ZEPHTreeItem* item) {
     const QString roleName = map.value(QStringLiteral("RoleName")).toString();
     const QVariantList subRules = map.value(QStringLiteral("Rules")).toList();
     const bool orAll = map.value(QStringLiteral("OrAllRules")).toBool();
-    if (subRules.isEmpty())
-        return false;
+    if (subRules.isEmpty()) return false;
     bool r = false;
     for (const QVariant& subRule : subRules) {
         const QVariantMap s = subRule.toMap();
-        r = decide(s.value(QStringLiteral("Rule")).toInt(), item->getData(roleName), s.value(QStringLiteral("Value")));
-        if (orAll && r)
-            return true;
-        if (!orAll && !r)
-            return false;
+        r = decide(s.value(QStringLiteral("Rule")).toInt(), item->getData(roleName),
+                   s.value(QStringLiteral("Value")));
+        if (orAll && r) return true;
+        if (!orAll && !r) return false;
     }
     return r;
 }
 
 bool itemTest(const QVariantList& rules, bool orAll, const ZEPHTreeItem* item) {
-    if (rules.isEmpty())
-        return true;
+    if (rules.isEmpty()) return true;
     bool r = false;
     bool decided = false;
     for (const QVariant& entry : rules) {
@@ -200,15 +197,12 @@ bool itemTest(const QVariantList& rules, bool orAll, const ZEPHTreeItem* item) {
         }
     }
     Q_UNUSED(decided)
-    if (r)
-        return true;
+    if (r) return true;
     auto* child = qobject_cast<ZEPHTreeModel*>(item->ChildModel());
-    if (!child)
-        return false;
+    if (!child) return false;
     for (int row = 0; row < child->rowCount(); ++row) {
         auto* descendant = qobject_cast<ZEPHTreeItem*>(child->FindItem(row));
-        if (descendant && itemTest(rules, orAll, descendant))
-            return true;
+        if (descendant && itemTest(rules, orAll, descendant)) return true;
     }
     return false;
 }
@@ -217,8 +211,13 @@ bool itemTest(const QVariantList& rules, bool orAll, const ZEPHTreeItem* item) {
 
 // Values of every kind an item or a rule may carry, including the awkward ones.
 QVariant randomValue(QRandomGenerator& rng) {
-    static const QStringList words{QString(), QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("ab"),
-                                   QStringLiteral("bA"), QStringLiteral("10"), QStringLiteral("5"),
+    static const QStringList words{QString(),
+                                   QStringLiteral("a"),
+                                   QStringLiteral("A"),
+                                   QStringLiteral("ab"),
+                                   QStringLiteral("bA"),
+                                   QStringLiteral("10"),
+                                   QStringLiteral("5"),
                                    QStringLiteral("b") + kSeparator + QStringLiteral("c")};
     const auto word = [&] { return words.at(int(rng.bounded(words.size()))); };
     switch (rng.bounded(13)) {
@@ -255,15 +254,14 @@ QVariant randomValue(QRandomGenerator& rng) {
 }
 
 QVariantList randomRules(QRandomGenerator& rng) {
-    static const QStringList roleNames{QStringLiteral("nameRole"), QStringLiteral("idRole"),
-                                       QStringLiteral("valueRole"), QStringLiteral("otherRole"),
+    static const QStringList roleNames{QStringLiteral("nameRole"),    QStringLiteral("idRole"),
+                                       QStringLiteral("valueRole"),   QStringLiteral("otherRole"),
                                        QStringLiteral("missingRole"), QStringLiteral("childModelRole")};
     const auto roleName = [&] { return roleNames.at(int(rng.bounded(roleNames.size()))); };
     const auto comparison = [&] {
         QVariantMap map;
         map.insert(QStringLiteral("Rule"), int(rng.bounded(10)) - 1);
-        if (rng.bounded(8) != 0)
-            map.insert(QStringLiteral("Value"), randomValue(rng));
+        if (rng.bounded(8) != 0) map.insert(QStringLiteral("Value"), randomValue(rng));
         return map;
     };
     QVariantList rules;
@@ -326,9 +324,10 @@ void tst_FilterRules::shouldDecideEachCodeOnNames_data() {
     QTest::newRow("Le") << int(ZEPHTreeModel::Le) << QVariant(QStringLiteral("b")) << "a b";
     QTest::newRow("Lt") << int(ZEPHTreeModel::Lt) << QVariant(QStringLiteral("b")) << "a";
     QTest::newRow("SubStr") << int(ZEPHTreeModel::SubStr) << QVariant(QStringLiteral("b")) << "b";
-    QTest::newRow("SubStr is case-sensitive") << int(ZEPHTreeModel::SubStr) << QVariant(QStringLiteral("B")) << "";
-    QTest::newRow("InsensitiveSubStr") << int(ZEPHTreeModel::InsensitiveSubStr) << QVariant(QStringLiteral("B"))
-                                       << "b";
+    QTest::newRow("SubStr is case-sensitive")
+        << int(ZEPHTreeModel::SubStr) << QVariant(QStringLiteral("B")) << "";
+    QTest::newRow("InsensitiveSubStr")
+        << int(ZEPHTreeModel::InsensitiveSubStr) << QVariant(QStringLiteral("B")) << "b";
     QTest::newRow("code 8 never holds") << 8 << QVariant(QStringLiteral("b")) << "";
     QTest::newRow("code -1 never holds") << -1 << QVariant(QStringLiteral("b")) << "";
 }
@@ -349,26 +348,29 @@ void tst_FilterRules::shouldCompareByTheItemValueType_data() {
     const int Eq = ZEPHTreeModel::Eq, Ne = ZEPHTreeModel::Ne, Ge = ZEPHTreeModel::Ge, Gt = ZEPHTreeModel::Gt,
               Le = ZEPHTreeModel::Le, Lt = ZEPHTreeModel::Lt;
     // The item value's type chooses the comparison; the rule value is converted to it.
-    QTest::newRow("string '10' > int 5 compares as text") << QVariant(QStringLiteral("10")) << Gt << QVariant(5)
-                                                          << false;
+    QTest::newRow("string '10' > int 5 compares as text")
+        << QVariant(QStringLiteral("10")) << Gt << QVariant(5) << false;
     QTest::newRow("int 10 > int 5") << QVariant(10) << Gt << QVariant(5) << true;
-    QTest::newRow("int 10 < string '9' compares as numbers") << QVariant(10) << Lt << QVariant(QStringLiteral("9"))
-                                                             << false;
-    QTest::newRow("double 2.5 >= string '2.5'") << QVariant(2.5) << Ge << QVariant(QStringLiteral("2.5")) << true;
+    QTest::newRow("int 10 < string '9' compares as numbers")
+        << QVariant(10) << Lt << QVariant(QStringLiteral("9")) << false;
+    QTest::newRow("double 2.5 >= string '2.5'")
+        << QVariant(2.5) << Ge << QVariant(QStringLiteral("2.5")) << true;
     QTest::newRow("double 2.5 > int 2") << QVariant(2.5) << Gt << QVariant(2) << true;
     QTest::newRow("bool true > false") << QVariant(true) << Gt << QVariant(false) << true;
-    QTest::newRow("bool false == string 'false'") << QVariant(false) << Eq << QVariant(QStringLiteral("false"))
-                                                  << true;
+    QTest::newRow("bool false == string 'false'")
+        << QVariant(false) << Eq << QVariant(QStringLiteral("false")) << true;
     QTest::newRow("uint 3 < 4") << QVariant(3u) << Lt << QVariant(4) << true;
     QTest::newRow("longlong 2^40 > int 7") << QVariant(qlonglong(1) << 40) << Gt << QVariant(7) << true;
     QTest::newRow("ulonglong 5 <= 5") << QVariant(qulonglong(5)) << Le << QVariant(5) << true;
-    QTest::newRow("char b > char a") << QVariant(QChar(QLatin1Char('b'))) << Gt << QVariant(QChar(QLatin1Char('a')))
+    QTest::newRow("char b > char a") << QVariant(QChar(QLatin1Char('b'))) << Gt
+                                     << QVariant(QChar(QLatin1Char('a'))) << true;
+    QTest::newRow("bytes abc < abd") << QVariant(QByteArray("abc")) << Lt << QVariant(QByteArray("abd"))
                                      << true;
-    QTest::newRow("bytes abc < abd") << QVariant(QByteArray("abc")) << Lt << QVariant(QByteArray("abd")) << true;
-    QTest::newRow("bytes abc > ab") << QVariant(QByteArray("abc")) << Gt << QVariant(QByteArray("ab")) << true;
+    QTest::newRow("bytes abc > ab") << QVariant(QByteArray("abc")) << Gt << QVariant(QByteArray("ab"))
+                                    << true;
     QTest::newRow("date > date") << QVariant(QDate(2020, 1, 2)) << Gt << QVariant(QDate(2020, 1, 1)) << true;
-    QTest::newRow("date < ISO text") << QVariant(QDate(2020, 1, 2)) << Lt << QVariant(QStringLiteral("2020-01-03"))
-                                     << true;
+    QTest::newRow("date < ISO text") << QVariant(QDate(2020, 1, 2)) << Lt
+                                     << QVariant(QStringLiteral("2020-01-03")) << true;
     QTest::newRow("time != time") << QVariant(QTime(10, 0)) << Ne << QVariant(QTime(11, 0)) << true;
     QTest::newRow("datetime >= itself") << QVariant(QDateTime(QDate(2021, 5, 5), QTime(1, 2))) << Ge
                                         << QVariant(QDateTime(QDate(2021, 5, 5), QTime(1, 2))) << true;
@@ -399,19 +401,21 @@ void tst_FilterRules::shouldFindSubstrings_data() {
     QTest::addColumn<QVariantMap>("rule");
     QTest::addColumn<bool>("expected");
     const QString role = QStringLiteral("valueRole");
-    QVariantMap missingValue{{QStringLiteral("RoleName"), role}, {QStringLiteral("Rule"), ZEPHTreeModel::SubStr}};
+    QVariantMap missingValue{{QStringLiteral("RoleName"), role},
+                             {QStringLiteral("Rule"), ZEPHTreeModel::SubStr}};
     QTest::newRow("missing value, text") << QVariant(QStringLiteral("xy")) << missingValue << true;
     QTest::newRow("missing value, invalid item value") << QVariant() << missingValue << true;
-    QTest::newRow("empty value, empty text") << QVariant(QString()) << rule(role, ZEPHTreeModel::SubStr, QString())
-                                             << true;
-    QTest::newRow("insensitive AB in xaby") << QVariant(QStringLiteral("xaby"))
-                                            << rule(role, ZEPHTreeModel::InsensitiveSubStr, QStringLiteral("AB"))
-                                            << true;
-    QTest::newRow("sensitive AB not in xaby") << QVariant(QStringLiteral("xaby"))
-                                              << rule(role, ZEPHTreeModel::SubStr, QStringLiteral("AB")) << false;
+    QTest::newRow("empty value, empty text")
+        << QVariant(QString()) << rule(role, ZEPHTreeModel::SubStr, QString()) << true;
+    QTest::newRow("insensitive AB in xaby")
+        << QVariant(QStringLiteral("xaby"))
+        << rule(role, ZEPHTreeModel::InsensitiveSubStr, QStringLiteral("AB")) << true;
+    QTest::newRow("sensitive AB not in xaby")
+        << QVariant(QStringLiteral("xaby")) << rule(role, ZEPHTreeModel::SubStr, QStringLiteral("AB"))
+        << false;
     QTest::newRow("number as text") << QVariant(123) << rule(role, ZEPHTreeModel::SubStr, 2) << true;
-    QTest::newRow("not found") << QVariant(QStringLiteral("abc")) << rule(role, ZEPHTreeModel::SubStr, QStringLiteral("d"))
-                               << false;
+    QTest::newRow("not found") << QVariant(QStringLiteral("abc"))
+                               << rule(role, ZEPHTreeModel::SubStr, QStringLiteral("d")) << false;
 }
 
 void tst_FilterRules::shouldFindSubstrings() {
@@ -429,16 +433,16 @@ void tst_FilterRules::shouldSearchStringListsAcrossTheSeparatorOnly_data() {
     QTest::newRow("b") << SubStr << QVariant(QStringLiteral("b")) << true;
     QTest::newRow("cd") << SubStr << QVariant(QStringLiteral("cd")) << true;
     QTest::newRow("bc spans two elements") << SubStr << QVariant(QStringLiteral("bc")) << false;
-    QTest::newRow("b, separator, c") << SubStr << QVariant(QStringLiteral("b") + kSeparator + QStringLiteral("c"))
+    QTest::newRow("b, separator, c") << SubStr
+                                     << QVariant(QStringLiteral("b") + kSeparator + QStringLiteral("c"))
                                      << true;
-    QTest::newRow("a run of elements") << SubStr << QVariant(QStringList{QStringLiteral("ab"), QStringLiteral("cd")})
-                                       << true;
-    QTest::newRow("elements out of order") << SubStr
-                                           << QVariant(QStringList{QStringLiteral("cd"), QStringLiteral("ab")})
-                                           << false;
+    QTest::newRow("a run of elements")
+        << SubStr << QVariant(QStringList{QStringLiteral("ab"), QStringLiteral("cd")}) << true;
+    QTest::newRow("elements out of order")
+        << SubStr << QVariant(QStringList{QStringLiteral("cd"), QStringLiteral("ab")}) << false;
     QTest::newRow("insensitive across the separator")
-        << int(ZEPHTreeModel::InsensitiveSubStr) << QVariant(QStringLiteral("B") + kSeparator + QStringLiteral("C"))
-        << true;
+        << int(ZEPHTreeModel::InsensitiveSubStr)
+        << QVariant(QStringLiteral("B") + kSeparator + QStringLiteral("C")) << true;
     QTest::newRow("Eq has no order") << int(ZEPHTreeModel::Eq) << QVariant(QStringLiteral("zz")) << true;
     QTest::newRow("Ne has no order") << int(ZEPHTreeModel::Ne) << QVariant(QStringLiteral("zz")) << false;
 }
@@ -476,7 +480,8 @@ void tst_FilterRules::shouldDecideGroupsByTheirOwnFlag_data() {
     QTest::addColumn<bool>("orAll");
     QTest::addColumn<QString>("expected");
     const QString name = QStringLiteral("nameRole");
-    const QVariantList aAndB{sub(ZEPHTreeModel::SubStr, QStringLiteral("a")), sub(ZEPHTreeModel::SubStr, QStringLiteral("b"))};
+    const QVariantList aAndB{sub(ZEPHTreeModel::SubStr, QStringLiteral("a")),
+                             sub(ZEPHTreeModel::SubStr, QStringLiteral("b"))};
     QTest::newRow("group, all sub-rules") << QVariantList{group(name, false, aAndB)} << true << "3";
     QTest::newRow("group, any sub-rule") << QVariantList{group(name, true, aAndB)} << true << "1 2 3";
     QVariantMap noFlag = group(name, true, aAndB);
@@ -486,10 +491,11 @@ void tst_FilterRules::shouldDecideGroupsByTheirOwnFlag_data() {
     // A sub-rule's own role name is ignored: the group's role name applies to all. (Rows show IDs.)
     QVariantMap foreignRole = sub(ZEPHTreeModel::Eq, QStringLiteral("ab"));
     foreignRole.insert(QStringLiteral("RoleName"), QStringLiteral("idRole"));
-    QTest::newRow("sub-rule role name ignored") << QVariantList{group(name, true, {foreignRole})} << true << "3";
+    QTest::newRow("sub-rule role name ignored")
+        << QVariantList{group(name, true, {foreignRole})} << true << "3";
     QTest::newRow("sub-rule without code is Eq")
-        << QVariantList{group(name, true, {QVariantMap{{QStringLiteral("Value"), QStringLiteral("b")}}})} << true
-        << "2";
+        << QVariantList{group(name, true, {QVariantMap{{QStringLiteral("Value"), QStringLiteral("b")}}})}
+        << true << "2";
     QTest::newRow("group beside a single rule, every entry")
         << QVariantList{group(name, true, aAndB), nameRule(ZEPHTreeModel::Ne, QStringLiteral("ab"))} << false
         << "1 2";
@@ -513,19 +519,21 @@ void tst_FilterRules::shouldReadMalformedRulesAsTheFormatSays_data() {
                                     {QStringLiteral("Rule"), QVariant()},
                                     {QStringLiteral("Value"), QStringLiteral("b")}}}
         << true << "b";
-    QTest::newRow("code as text") << QVariantList{QVariantMap{{QStringLiteral("RoleName"), QStringLiteral("nameRole")},
-                                                              {QStringLiteral("Rule"), QStringLiteral("3")},
-                                                              {QStringLiteral("Value"), QStringLiteral("a")}}}
+    QTest::newRow("code as text") << QVariantList{QVariantMap{
+                                         {QStringLiteral("RoleName"), QStringLiteral("nameRole")},
+                                         {QStringLiteral("Rule"), QStringLiteral("3")},
+                                         {QStringLiteral("Value"), QStringLiteral("a")}}}
                                   << true << "ab b";
     QTest::newRow("forgotten code makes an empty group")
         << QVariantList{QVariantMap{{QStringLiteral("RoleName"), QStringLiteral("nameRole")},
                                     {QStringLiteral("Value"), QStringLiteral("a")}}}
         << true << "";
     QTest::newRow("number entry, every entry") << QVariantList{QVariant(5), hasA} << false << "";
-    QTest::newRow("text entry, every entry") << QVariantList{hasA, QVariant(QStringLiteral("x"))} << false << "";
+    QTest::newRow("text entry, every entry")
+        << QVariantList{hasA, QVariant(QStringLiteral("x"))} << false << "";
     QTest::newRow("number entry, any entry") << QVariantList{QVariant(5), hasA} << true << "a ab";
-    QTest::newRow("unknown role name reads invalid") << QVariantList{rule(QStringLiteral("noRole"), ZEPHTreeModel::Le, 1)}
-                                                     << true << "a ab b";
+    QTest::newRow("unknown role name reads invalid")
+        << QVariantList{rule(QStringLiteral("noRole"), ZEPHTreeModel::Le, 1)} << true << "a ab b";
 }
 
 void tst_FilterRules::shouldReadMalformedRulesAsTheFormatSays() {
@@ -564,7 +572,8 @@ void tst_FilterRules::shouldKeepParentOfMatchingDescendant() {
 // keep the parent.
 void tst_FilterRules::shouldSeeChildViewsWithTheirOwnRows() {
     std::unique_ptr<ZEPHTreeModel> inner(tree::make(QStringLiteral("a b")));
-    std::unique_ptr<QObject> innerView(inner->GetFilterModel({nameRule(ZEPHTreeModel::Eq, QStringLiteral("b"))}, true, 0));
+    std::unique_ptr<QObject> innerView(
+        inner->GetFilterModel({nameRule(ZEPHTreeModel::Eq, QStringLiteral("b"))}, true, 0));
     ZEPHTreeModel source(nullptr, {}, 2);
     auto* parent = new ZEPHTreeItem(QStringLiteral("p"), QStringLiteral("p"), innerView.get());
     source.AppendItem(parent);
@@ -648,8 +657,9 @@ void tst_FilterRules::shouldDecideLikeTheRuleListItself() {
         if (rng.bounded(3) == 0) {
             child = new ZEPHTreeModel(nullptr, {});
             for (int j = int(rng.bounded(4)); j > 0; --j)
-                child->AppendItem(new ValueItem(QStringLiteral("c%1_%2").arg(i).arg(j), randomValue(rng).toString(),
-                                                randomValue(rng), randomValue(rng)));
+                child->AppendItem(new ValueItem(QStringLiteral("c%1_%2").arg(i).arg(j),
+                                                randomValue(rng).toString(), randomValue(rng),
+                                                randomValue(rng)));
         }
         source.AppendItem(new ValueItem(QString::number(i), randomValue(rng).toString(), randomValue(rng),
                                         randomValue(rng), child));
@@ -660,12 +670,10 @@ void tst_FilterRules::shouldDecideLikeTheRuleListItself() {
         QStringList expected;
         for (int row = 0; row < source.rowCount(); ++row) {
             auto* item = qobject_cast<ZEPHTreeItem*>(source.FindItem(row));
-            if (reference::itemTest(rules, orAll, item))
-                expected << item->ID();
+            if (reference::itemTest(rules, orAll, item)) expected << item->ID();
         }
         const QString actual = passing(&source, rules, orAll);
-        if (actual != expected.join(QLatin1Char(' ')))
-            qWarning() << "rules" << rules << "orAll" << orAll;
+        if (actual != expected.join(QLatin1Char(' '))) qWarning() << "rules" << rules << "orAll" << orAll;
         QCOMPARE(actual, expected.join(QLatin1Char(' ')));
     }
 }

@@ -29,9 +29,13 @@ QVariantMap nameRule(int code, const QVariant& value) {
                        {QStringLiteral("Value"), value}};
 }
 
-QVariantList containing(const QString& text) { return {nameRule(ZEPHTreeModel::SubStr, text)}; }
+QVariantList containing(const QString& text) {
+    return {nameRule(ZEPHTreeModel::SubStr, text)};
+}
 
-ZEPHTreeModel* modelOf(QObject* object) { return qobject_cast<ZEPHTreeModel*>(object); }
+ZEPHTreeModel* modelOf(QObject* object) {
+    return qobject_cast<ZEPHTreeModel*>(object);
+}
 
 ViewPtr filterOf(ZEPHTreeModel* source, const QVariantList& rules, bool orAll = true, int newItemPos = 0) {
     return ViewPtr(modelOf(source->GetFilterModel(rules, orAll, newItemPos)));
@@ -41,9 +45,13 @@ ZEPHTreeItem* itemOf(ZEPHTreeModel* model, const QString& id) {
     return qobject_cast<ZEPHTreeItem*>(model->FindItem(id, true));
 }
 
-void rename(ZEPHTreeModel* model, const QString& id, const QString& name) { itemOf(model, id)->SetName(name); }
+void rename(ZEPHTreeModel* model, const QString& id, const QString& name) {
+    itemOf(model, id)->SetName(name);
+}
 
-void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+void flushDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 bool invoke(QObject* view, const char* slot, QGenericArgument a = QGenericArgument(),
             QGenericArgument b = QGenericArgument(), QGenericArgument c = QGenericArgument()) {
@@ -102,8 +110,7 @@ bool onlySourceRows(ZEPHTreeModel* view, ZEPHTreeModel* source) {
     for (int row = 0; row < source->rowCount(); ++row)
         sourceRows.insert(source->FindItem(row));
     for (int row = 0; row < view->rowCount(); ++row) {
-        if (!sourceRows.contains(view->FindItem(row)))
-            return false;
+        if (!sourceRows.contains(view->FindItem(row))) return false;
     }
     return true;
 }
@@ -146,6 +153,8 @@ private slots:
     void shouldNeverMultiplyValueChangeConnections();
     void shouldTreatItemsByIdentity();
     void shouldFollowRandomChangesLikeAnIdSnapshot();
+    void shouldKeepSortingWhenItemsStartToPass();
+    void shouldResortChildViewsWhenSortingRecursively();
 };
 
 void tst_FilterView::shouldHoldTheSourcesOwnObjects() {
@@ -241,7 +250,8 @@ void tst_FilterView::shouldRefilterOnANewUserRuleValue_data() {
     QTest::addColumn<QString>("sequence");
     QTest::addColumn<QString>("rows");
     const QString refilter = QStringLiteral("rem:0-1 allRemoved count ins:0-0 count filterChanged");
-    QTest::newRow("same value") << true << QVariant(QStringLiteral("a")) << "" << "a ab";
+    QTest::newRow("same value") << true << QVariant(QStringLiteral("a")) << ""
+                                << "a ab";
     QTest::newRow("new value") << true << QVariant(QStringLiteral("b")) << refilter << "b";
     QTest::newRow("no predicate, new value")
         << false << QVariant(QStringLiteral("b"))
@@ -296,7 +306,8 @@ void tst_FilterView::shouldUnwrapOnlyScriptValues() {
     seen = QStringLiteral("untouched");
     QVERIFY(view->UpdateUserDefinedFilterRules(QVariant()));
     QCOMPARE(seen, QVariant(QStringLiteral("untouched")));
-    QVERIFY(view->UpdateUserDefinedFilterRules(QVariant::fromValue(engine.evaluate(QStringLiteral("'text'")))));
+    QVERIFY(
+        view->UpdateUserDefinedFilterRules(QVariant::fromValue(engine.evaluate(QStringLiteral("'text'")))));
     QCOMPARE(seen, QVariant(QStringLiteral("text")));
 }
 
@@ -304,7 +315,8 @@ void tst_FilterView::shouldUnwrapOnlyScriptValues() {
 // script arrays of objects and user rule values written as script objects.
 void tst_FilterView::shouldTakeRulesFromQml() {
     PF_USER_FILTER predicate = [](const QObject* item, const QVariant& rules) {
-        return qobject_cast<const ZEPHTreeItem*>(item)->Name().startsWith(rules.toMap().value(QStringLiteral("prefix")).toString());
+        return qobject_cast<const ZEPHTreeItem*>(item)->Name().startsWith(
+            rules.toMap().value(QStringLiteral("prefix")).toString());
     };
     ZEPHTreeModel source(nullptr, {}, 0, {}, predicate);
     tree::fill(&source, QStringLiteral("a ab b c"));
@@ -370,9 +382,12 @@ void tst_FilterView::shouldPlaceInsertedItemsByNewItemPos_data() {
     QTest::addColumn<int>("newItemPos");
     QTest::addColumn<QString>("sequence");
     QTest::addColumn<QString>("rows");
-    QTest::newRow("tail") << int(ZEPHTreeModel::POS_TAIL) << "ins:2-3 count" << "a1 a2 a3 a4";
-    QTest::newRow("head") << int(ZEPHTreeModel::POS_HEAD) << "ins:0-1 count" << "a3 a4 a1 a2";
-    QTest::newRow("neither") << 7 << "" << "a1 a2";
+    QTest::newRow("tail") << int(ZEPHTreeModel::POS_TAIL) << "ins:2-3 count"
+                          << "a1 a2 a3 a4";
+    QTest::newRow("head") << int(ZEPHTreeModel::POS_HEAD) << "ins:0-1 count"
+                          << "a3 a4 a1 a2";
+    QTest::newRow("neither") << 7 << ""
+                             << "a1 a2";
 }
 
 void tst_FilterView::shouldPlaceInsertedItemsByNewItemPos() {
@@ -393,10 +408,22 @@ void tst_FilterView::shouldRetestTheChangedRow_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("sequence");
     QTest::addColumn<QString>("rows");
-    QTest::newRow("passes, still passes") << "a1" << "xa" << "data:0-0" << "a1 a2";
-    QTest::newRow("passes, stops") << "a1" << "x" << "rem:0-0 itemsRemoved:a1 count data:0-0" << "a2";
-    QTest::newRow("fails, still fails") << "b" << "c" << "data:0-1" << "a1 a2";
-    QTest::newRow("fails, starts") << "b" << "ba" << "ins:2-2 data:0-2 count" << "a1 a2 b";
+    QTest::newRow("passes, still passes") << "a1"
+                                          << "xa"
+                                          << "data:0-0"
+                                          << "a1 a2";
+    QTest::newRow("passes, stops") << "a1"
+                                   << "x"
+                                   << "rem:0-0 itemsRemoved:a1 count data:0-0"
+                                   << "a2";
+    QTest::newRow("fails, still fails") << "b"
+                                        << "c"
+                                        << "data:0-1"
+                                        << "a1 a2";
+    QTest::newRow("fails, starts") << "b"
+                                   << "ba"
+                                   << "ins:2-2 data:0-2 count"
+                                   << "a1 a2 b";
 }
 
 void tst_FilterView::shouldRetestTheChangedRow() {
@@ -446,11 +473,21 @@ void tst_FilterView::shouldFollowRemovalsOfTheSource_data() {
     QTest::addColumn<QString>("operation");
     QTest::addColumn<QString>("sequence");
     QTest::addColumn<QString>("rows");
-    QTest::newRow("RemoveOne, passing") << "one a2" << "rem:1-1 itemsRemoved:a2 count" << "a1 a3";
-    QTest::newRow("RemoveOne, failing") << "one b" << "count" << "a1 a2 a3";
-    QTest::newRow("Remove by IDs") << "ids a3 b zz a1" << "rem:2-2 rem:0-0 itemsRemoved:a3,a1 count" << "a2";
-    QTest::newRow("Remove rows") << "rows 0 2" << "rem:0-0 rem:0-0 itemsRemoved:a1,a2 count" << "a3";
-    QTest::newRow("RemoveAll") << "all" << "rem:0-2 allRemoved count" << "";
+    QTest::newRow("RemoveOne, passing") << "one a2"
+                                        << "rem:1-1 itemsRemoved:a2 count"
+                                        << "a1 a3";
+    QTest::newRow("RemoveOne, failing") << "one b"
+                                        << "count"
+                                        << "a1 a2 a3";
+    QTest::newRow("Remove by IDs") << "ids a3 b zz a1"
+                                   << "rem:2-2 rem:0-0 itemsRemoved:a3,a1 count"
+                                   << "a2";
+    QTest::newRow("Remove rows") << "rows 0 2"
+                                 << "rem:0-0 rem:0-0 itemsRemoved:a1,a2 count"
+                                 << "a3";
+    QTest::newRow("RemoveAll") << "all"
+                               << "rem:0-2 allRemoved count"
+                               << "";
 }
 
 void tst_FilterView::shouldFollowRemovalsOfTheSource() {
@@ -506,6 +543,14 @@ void tst_FilterView::shouldRetestAnItemWhoseChildModelChanged() {
     auto* other = modelOf(itemOf(source.get(), QStringLiteral("p"))->ChildModel());
     other->AppendItem(new ZEPHTreeItem(QStringLiteral("d"), QStringLiteral("d"), nullptr));
     QCOMPARE(log.take(), QString());
+    // An item that gets its child model later is followed from then on.
+    auto* late = tree::make(QStringLiteral("a"));
+    itemOf(source.get(), QStringLiteral("q"))->SetChildModel(late);
+    QCOMPARE(tree::ids(view.get()), QStringLiteral("a q"));
+    late->RemoveAll();
+    QCOMPARE(tree::ids(view.get()), QStringLiteral("a"));
+    itemOf(source.get(), QStringLiteral("q"))->SetChildModel(nullptr);
+    delete late;
     flushDeletes();
 }
 
@@ -515,7 +560,8 @@ void tst_FilterView::shouldNotTakeBackAnItemTheSourceRemoved() {
     source.AppendItemsList(items);
     ViewPtr view = filterOf(&source, {nameRule(ZEPHTreeModel::Eq, QStringLiteral("a"))});
     source.RemoveOne(QStringLiteral("p"));
-    modelOf(items.at(1)->ChildModel())->AppendItem(new ZEPHTreeItem(QStringLiteral("c"), QStringLiteral("a"), nullptr));
+    modelOf(items.at(1)->ChildModel())
+        ->AppendItem(new ZEPHTreeItem(QStringLiteral("c"), QStringLiteral("a"), nullptr));
     QCOMPARE(tree::ids(view.get()), QStringLiteral("a"));
     view.reset();
     source.RemoveAll();
@@ -543,18 +589,20 @@ void tst_FilterView::shouldHandOutChildFilterViews() {
     QCOMPARE(one->parent(), nullptr);
     QCOMPARE(QQmlEngine::objectOwnership(one), QQmlEngine::JavaScriptOwnership);
     // The lookups hand out child views as objects, by role number or by role name.
-    const QList<QVariant> lookups{view->FindItemValue(0, int(ZEPHTreeItem::ChildModelRole)),
-                                  view->FindItemValue(0, QStringLiteral("childModelRole")),
-                                  view->FindItemValue(QStringLiteral("p"), int(ZEPHTreeItem::ChildModelRole)),
-                                  view->FindItemValue(QStringLiteral("p"), QStringLiteral("childModelRole")),
-                                  view->FindItemValueEx(QStringLiteral("p"), int(ZEPHTreeItem::ChildModelRole), false),
-                                  view->FindItemValueEx(QStringLiteral("p"), QStringLiteral("childModelRole"), true)};
+    const QList<QVariant> lookups{
+        view->FindItemValue(0, int(ZEPHTreeItem::ChildModelRole)),
+        view->FindItemValue(0, QStringLiteral("childModelRole")),
+        view->FindItemValue(QStringLiteral("p"), int(ZEPHTreeItem::ChildModelRole)),
+        view->FindItemValue(QStringLiteral("p"), QStringLiteral("childModelRole")),
+        view->FindItemValueEx(QStringLiteral("p"), int(ZEPHTreeItem::ChildModelRole), false),
+        view->FindItemValueEx(QStringLiteral("p"), QStringLiteral("childModelRole"), true)};
     for (const QVariant& lookup : lookups) {
         QCOMPARE(lookup.userType(), int(QMetaType::QObjectStar));
         QCOMPARE(tree::ids(take(lookup)), QStringLiteral("a ca"));
     }
     QCOMPARE(view->FindItemValue(1, QStringLiteral("nameRole")), QVariant(QStringLiteral("qa")));
-    QCOMPARE(view->FindItemValue(QStringLiteral("qa"), int(ZEPHTreeItem::IdRole)), QVariant(QStringLiteral("qa")));
+    QCOMPARE(view->FindItemValue(QStringLiteral("qa"), int(ZEPHTreeItem::IdRole)),
+             QVariant(QStringLiteral("qa")));
     QCOMPARE(view->FindItemValueEx(QStringLiteral("ca"), QStringLiteral("nameRole"), true),
              QVariant(QStringLiteral("ca")));
     // No item, no child model, and a child object that is not a model: no value.
@@ -577,7 +625,8 @@ void tst_FilterView::shouldLetChildViewsOfUserRulesShowEverything() {
     tree::fill(&source, QStringLiteral("p[a b] q"));
     ViewPtr view(modelOf(source.GetFilterModelByUserDefinedRules(QVariant(), 0)));
     QCOMPARE(tree::ids(view.get()), QStringLiteral("p"));
-    std::unique_ptr<QObject> child(view->data(view->index(0, 0), ZEPHTreeItem::ChildModelRole).value<QObject*>());
+    std::unique_ptr<QObject> child(
+        view->data(view->index(0, 0), ZEPHTreeItem::ChildModelRole).value<QObject*>());
     QCOMPARE(tree::ids(child.get()), QStringLiteral("a b"));
 }
 
@@ -615,8 +664,8 @@ void tst_FilterView::shouldSurviveItsSource() {
     QVERIFY(!view->UpdateUserDefinedFilterRules(QStringLiteral("x")));
     QVERIFY(invoke(view.get(), "SourceModelDataChangedHandler", Q_ARG(QModelIndex, QModelIndex()),
                    Q_ARG(QModelIndex, QModelIndex())));
-    QVERIFY(invoke(view.get(), "SourceModelItemAddedHandler", Q_ARG(QModelIndex, QModelIndex()), Q_ARG(int, 0),
-                   Q_ARG(int, 0)));
+    QVERIFY(invoke(view.get(), "SourceModelItemAddedHandler", Q_ARG(QModelIndex, QModelIndex()),
+                   Q_ARG(int, 0), Q_ARG(int, 0)));
     QVERIFY(invoke(view.get(), "SourceModelItemRemovedHandler", Q_ARG(QString, QStringLiteral("a1"))));
     QVERIFY(invoke(view.get(), "SourceModelItemsRemovedHandler", Q_ARG(QStringList, {QStringLiteral("a1")})));
     QVERIFY(invoke(view.get(), "ChildModelValueChangedHandler"));
@@ -628,7 +677,8 @@ void tst_FilterView::shouldSurviveItsSource() {
 void tst_FilterView::shouldSurviveItsChildModel() {
     std::unique_ptr<ZEPHTreeModel> source(tree::make(QStringLiteral("p[a b]")));
     ViewPtr view = filterOf(source.get(), {});
-    std::unique_ptr<QObject> child(view->data(view->index(0, 0), ZEPHTreeItem::ChildModelRole).value<QObject*>());
+    std::unique_ptr<QObject> child(
+        view->data(view->index(0, 0), ZEPHTreeItem::ChildModelRole).value<QObject*>());
     QCOMPARE(tree::ids(child.get()), QStringLiteral("a b"));
     delete itemOf(source.get(), QStringLiteral("p"))->ChildModel();
     flushDeletes();
@@ -642,12 +692,17 @@ void tst_FilterView::shouldHoldOnlySourceRowsAfterAnExchange_data() {
     QTest::addColumn<QString>("rows");
     for (int flags : {0, 2}) {
         const QByteArray owner = flags == 0 ? "owning source, " : "shared items, ";
-        QTest::newRow(owner + "same count") << flags << "a5 x a6 y" << "a5 a6";
-        QTest::newRow(owner + "fewer") << flags << "a5 x" << "a5";
+        QTest::newRow(owner + "same count") << flags << "a5 x a6 y"
+                                            << "a5 a6";
+        QTest::newRow(owner + "fewer") << flags << "a5 x"
+                                       << "a5";
         // The rows the source announces as inserted arrive first, then those found by the data change.
-        QTest::newRow(owner + "more") << flags << "x a5 y a6 a7 z" << "a7 a5 a6";
-        QTest::newRow(owner + "none") << flags << "" << "";
-        QTest::newRow(owner + "none pass") << flags << "x y" << "";
+        QTest::newRow(owner + "more") << flags << "x a5 y a6 a7 z"
+                                      << "a7 a5 a6";
+        QTest::newRow(owner + "none") << flags << ""
+                                      << "";
+        QTest::newRow(owner + "none pass") << flags << "x y"
+                                           << "";
     }
 }
 
@@ -679,15 +734,15 @@ void tst_FilterView::shouldHoldOnlySourceRowsAfterAnExchange() {
     view.reset();
     source.RemoveAll();
     flushDeletes();
-    if (flags == 2)
-        qDeleteAll(old + fresh);
+    if (flags == 2) qDeleteAll(old + fresh);
 }
 
 void tst_FilterView::shouldLetGoOfItemsDeletedAtOnce() {
     std::unique_ptr<ZEPHTreeModel> source(tree::make(QStringLiteral("a1 b[a3] a2")));
     ViewPtr view = filterOf(source.get(), containing(QStringLiteral("a")));
     QAbstractItemModelTester tester(view.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    std::unique_ptr<QObject> child(view->data(view->index(1, 0), ZEPHTreeItem::ChildModelRole).value<QObject*>());
+    std::unique_ptr<QObject> child(
+        view->data(view->index(1, 0), ZEPHTreeItem::ChildModelRole).value<QObject*>());
     QCOMPARE(tree::ids(child.get()), QStringLiteral("a3"));
     RowGuard guard(view.get());
     guard.watch(source.get());
@@ -789,8 +844,7 @@ void tst_FilterView::shouldFollowRandomChangesLikeAnIdSnapshot() {
     for (int change = 0; change < 600; ++change) {
         auto* item = qobject_cast<ZEPHTreeItem*>(source.FindItem(int(rng.bounded(source.rowCount()))));
         QString name = randomName();
-        if (name == item->Name())
-            continue;
+        if (name == item->Name()) continue;
         const QString id = item->ID();
         // The snapshot algorithm, signal by signal.
         QStringList want;
@@ -802,8 +856,7 @@ void tst_FilterView::shouldFollowRandomChangesLikeAnIdSnapshot() {
                 want << QStringLiteral("rem:%1-%1").arg(at) << QStringLiteral("itemsRemoved:") + id
                      << QStringLiteral("count");
             }
-            if (!expected.isEmpty())
-                want << QStringLiteral("data:0-%1").arg(expected.size() - 1);
+            if (!expected.isEmpty()) want << QStringLiteral("data:0-%1").arg(expected.size() - 1);
         } else if (inSnapshot) {
             want << QStringLiteral("data:%1-%1").arg(at);
         } else {
@@ -811,14 +864,51 @@ void tst_FilterView::shouldFollowRandomChangesLikeAnIdSnapshot() {
             const int last = expected.size() - 1;
             want << QStringLiteral("ins:%1-%1").arg(last) << QStringLiteral("data:0-%1").arg(last)
                  << QStringLiteral("count");
-            if (connected.contains(id))
-                want << QStringLiteral("data:%1-%1").arg(last);
+            if (connected.contains(id)) want << QStringLiteral("data:%1-%1").arg(last);
             connected.insert(id);
         }
         item->SetName(name);
         QCOMPARE(log.take(), want.join(QLatin1Char(' ')));
         QCOMPARE(tree::ids(view.get()), expected.join(QLatin1Char(' ')));
     }
+}
+
+QVariantList byName(bool ascending) {
+    return {QVariantMap{{QStringLiteral("RoleName"), QStringLiteral("nameRole")},
+                        {QStringLiteral("Ascending"), ascending}}};
+}
+
+// With keep-sorting on, the data-change handler sorts instead of announcing a change of all rows.
+void tst_FilterView::shouldKeepSortingWhenItemsStartToPass() {
+    std::unique_ptr<ZEPHTreeModel> source(tree::make(QStringLiteral("x1:ax x2:b x3:ay")));
+    ViewPtr view = filterOf(source.get(), containing(QStringLiteral("a")));
+    view->SortByRules(byName(false), ZEPHTreeModel::KeepSorting);
+    QCOMPARE(tree::ids(view.get()), QStringLiteral("x3 x1"));
+    SignalLog log(view.get());
+    rename(source.get(), QStringLiteral("x2"), QStringLiteral("az"));
+    QCOMPARE(log.take(), QStringLiteral("ins:2-2 data:0-2 count"));
+    QCOMPARE(tree::ids(view.get()), QStringLiteral("x2 x3 x1"));
+    rename(source.get(), QStringLiteral("x3"), QStringLiteral("b"));
+    QCOMPARE(log.take(), QStringLiteral("rem:1-1 itemsRemoved:x3 count data:0-1"));
+    QCOMPARE(tree::ids(view.get()), QStringLiteral("x2 x1"));
+}
+
+// Child views handed out by data() are sorted like the view when it sorts recursively; the
+// lookups hand them out as they are.
+void tst_FilterView::shouldResortChildViewsWhenSortingRecursively() {
+    std::unique_ptr<ZEPHTreeModel> source(tree::make(QStringLiteral("p[b a c]")));
+    ViewPtr view = filterOf(source.get(), {});
+    view->SortByRules(byName(true), ZEPHTreeModel::RecursiveKeepSorting);
+    std::unique_ptr<QObject> sorted(
+        view->data(view->index(0, 0), ZEPHTreeItem::ChildModelRole).value<QObject*>());
+    QCOMPARE(tree::ids(sorted.get()), QStringLiteral("a b c"));
+    std::unique_ptr<QObject> asIs(view->FindItemValue(0, QStringLiteral("childModelRole")).value<QObject*>());
+    QCOMPARE(tree::ids(asIs.get()), QStringLiteral("b a c"));
+    QCOMPARE(tree::dump(source.get()), QStringLiteral("p[b a c]"));
+    view->SortByRules(byName(true), ZEPHTreeModel::KeepSorting);
+    std::unique_ptr<QObject> unsorted(
+        view->data(view->index(0, 0), ZEPHTreeItem::ChildModelRole).value<QObject*>());
+    QCOMPARE(tree::ids(unsorted.get()), QStringLiteral("b a c"));
 }
 
 QTEST_MAIN(tst_FilterView)

@@ -14,22 +14,30 @@ namespace {
 
 const int kName = ZEPHTreeItem::NameRole;
 
-ZEPHTreeModel* asModel(QObject* object) { return qobject_cast<ZEPHTreeModel*>(object); }
+ZEPHTreeModel* asModel(QObject* object) {
+    return qobject_cast<ZEPHTreeModel*>(object);
+}
 
 ZEPHTreeModel* groupView(ZEPHTreeModel* source, int role = kName, bool keepSortWithSource = false) {
     return asModel(source->GetGroupModel(role, keepSortWithSource));
 }
 
-ZEPHTreeItem* itemOf(QObject* object) { return qobject_cast<ZEPHTreeItem*>(object); }
+ZEPHTreeItem* itemOf(QObject* object) {
+    return qobject_cast<ZEPHTreeItem*>(object);
+}
 
-ZEPHTreeItem* itemById(ZEPHTreeModel* model, const QString& id) { return itemOf(model->FindItem(id)); }
+ZEPHTreeItem* itemById(ZEPHTreeModel* model, const QString& id) {
+    return itemOf(model->FindItem(id));
+}
 
 // The member model of the group with `value`.
 ZEPHTreeModel* members(ZEPHTreeModel* view, const QString& value) {
     return asModel(view->FindItemValue(value, ZEPHTreeItem::ChildModelRole).value<QObject*>());
 }
 
-void processDeferredDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+void processDeferredDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 // Groups and their members independent of order: "a:1,3 b:2", groups and IDs sorted.
 QString membership(ZEPHTreeModel* view) {
@@ -58,21 +66,17 @@ QString violations(ZEPHTreeModel* view, ZEPHTreeModel* source, int role) {
     for (int row = 0; row < view->rowCount(); ++row) {
         ZEPHTreeItem* group = itemOf(view->FindItem(row));
         ZEPHTreeModel* memberModel = asModel(group->ChildModel());
-        if (!memberModel || memberModel->rowCount() == 0)
-            return QStringLiteral("empty group ") + group->ID();
+        if (!memberModel || memberModel->rowCount() == 0) return QStringLiteral("empty group ") + group->ID();
         for (int m = 0; m < memberModel->rowCount(); ++m) {
             QObject* member = memberModel->FindItem(m);
-            if (!rows.contains(member))
-                return QStringLiteral("member not in source in group ") + group->ID();
-            if (seen.contains(member))
-                return QStringLiteral("member twice in group ") + group->ID();
+            if (!rows.contains(member)) return QStringLiteral("member not in source in group ") + group->ID();
+            if (seen.contains(member)) return QStringLiteral("member twice in group ") + group->ID();
             seen.insert(member);
             if (itemOf(member)->getData(role).toString() != group->ID())
                 return QStringLiteral("member in wrong group ") + group->ID();
         }
     }
-    if (seen.size() != rows.size())
-        return QStringLiteral("source rows missing");
+    if (seen.size() != rows.size()) return QStringLiteral("source rows missing");
     return QString();
 }
 
@@ -85,14 +89,14 @@ struct Pool {
         for (const auto& item : qAsConst(items))
             delete item.data();
     }
-    ZEPHTreeItem* make(const QString& spec) {
-        ZEPHTreeItem* item = tree::items(spec).first();
+    ZEPHTreeItem* make(const QString& shape) {
+        ZEPHTreeItem* item = tree::items(shape).first();
         items << item;
         return item;
     }
-    ZEPHTreeModel* model(const QString& spec, int flags) {
+    ZEPHTreeModel* model(const QString& shape, int flags) {
         auto* model = new ZEPHTreeModel(nullptr, {}, flags);
-        for (const QString& token : spec.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        for (const QString& token : shape.split(QLatin1Char(' '), Qt::SkipEmptyParts))
             model->AppendItem(make(token));
         return model;
     }
@@ -104,12 +108,15 @@ void apply(ZEPHTreeModel* source, const QString& script, Pool* pool = nullptr) {
     for (const QString& text : ops) {
         const QStringList a = text.simplified().split(QLatin1Char(' '));
         const QString& op = a.at(0);
-        auto fresh = [pool](const QString& spec) { return pool ? pool->make(spec) : tree::items(spec).first(); };
+        auto fresh = [pool](const QString& shape) {
+            return pool ? pool->make(shape) : tree::items(shape).first();
+        };
         // Existing items by ID, others made new.
         auto list = [&](int from) {
             QList<ZEPHTreeItem*> items;
             for (int i = from; i < a.size(); ++i) {
-                ZEPHTreeItem* existing = a.at(i).contains(QLatin1Char(':')) ? nullptr : itemById(source, a.at(i));
+                ZEPHTreeItem* existing =
+                    a.at(i).contains(QLatin1Char(':')) ? nullptr : itemById(source, a.at(i));
                 items << (existing ? existing : fresh(a.at(i)));
             }
             return items;
@@ -178,7 +185,8 @@ private slots:
         QScopedPointer<ZEPHTreeModel> model(tree::make(source));
         QScopedPointer<ZEPHTreeModel> view(groupView(model.data()));
         QCOMPARE(tree::dump(view.data()), groups);
-        QCOMPARE(view->get(0).value(QStringLiteral("nameRole")).toString(), groups.section(QLatin1Char('['), 0, 0));
+        QCOMPARE(view->get(0).value(QStringLiteral("nameRole")).toString(),
+                 groups.section(QLatin1Char('['), 0, 0));
     }
 
     void shouldHoldTheSourcesOwnItems() {
@@ -276,10 +284,11 @@ private slots:
         QTest::newRow("silent clear") << "clearAll"
                                       << ""
                                       << "rem:1-1 itemsRemoved:b count rem:0-0 itemsRemoved:a count";
-        QTest::newRow("replace with removal pair") << "replace 2 4:a"
-                                                   << "b[2] a[4]"
-                                                   << "rem:1-1 itemsRemoved:b count rem:0-0 itemsRemoved:a count "
-                                                      "ins:0-0 count ins:1-1 count";
+        QTest::newRow("replace with removal pair")
+            << "replace 2 4:a"
+            << "b[2] a[4]"
+            << "rem:1-1 itemsRemoved:b count rem:0-0 itemsRemoved:a count "
+               "ins:0-0 count ins:1-1 count";
     }
     void shouldFollowSourceIncrementally() {
         QFETCH(QString, script);
@@ -387,12 +396,13 @@ private slots:
         Pool pool;
         QScopedPointer<ZEPHTreeModel> model(pool.model(start.join(QLatin1Char(' ')), flags));
         QScopedPointer<ZEPHTreeModel> view(groupView(model.data()));
-        QAbstractItemModelTester viewTester(view.data(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester viewTester(view.data(),
+                                            QAbstractItemModelTester::FailureReportingMode::QtTest);
         auto watchMembers = [&](int first, int last) {
             for (int row = first; row <= last; ++row) {
                 auto* memberModel = asModel(itemOf(view->FindItem(row))->ChildModel());
-                new QAbstractItemModelTester(memberModel, QAbstractItemModelTester::FailureReportingMode::QtTest,
-                                             memberModel);
+                new QAbstractItemModelTester(
+                    memberModel, QAbstractItemModelTester::FailureReportingMode::QtTest, memberModel);
             }
         };
         watchMembers(0, view->rowCount() - 1);
@@ -403,23 +413,44 @@ private slots:
             auto anyId = [&] { return itemOf(model->FindItem(random.bounded(count)))->ID(); };
             QString op;
             switch (random.bounded(count == 0 ? 2 : 11)) {
-            case 0: op = "append " + newItem(); break;
-            case 1: op = QStringLiteral("insert %1 ").arg(random.bounded(count + 1)) + newItem(); break;
-            case 2: op = "touch " + anyId() + ' ' + names.at(random.bounded(5)); break;
-            case 3: op = "removeOne " + anyId(); break;
+            case 0:
+                op = "append " + newItem();
+                break;
+            case 1:
+                op = QStringLiteral("insert %1 ").arg(random.bounded(count + 1)) + newItem();
+                break;
+            case 2:
+                op = "touch " + anyId() + ' ' + names.at(random.bounded(5));
+                break;
+            case 3:
+                op = "removeOne " + anyId();
+                break;
             case 4: {
                 const int first = random.bounded(count);
-                op = QStringLiteral("remove %1 %2").arg(first).arg(first + random.bounded(qMin(3, count - first)));
+                op = QStringLiteral("remove %1 %2")
+                         .arg(first)
+                         .arg(first + random.bounded(qMin(3, count - first)));
                 break;
             }
-            case 5: op = QStringLiteral("move %1 %2").arg(random.bounded(count)).arg(random.bounded(count)); break;
-            case 6: op = "replaceEx " + anyId() + ' ' + anyId() + ' ' + newItem(); break;
-            case 7: op = "removeIds " + anyId() + ',' + anyId(); break;
-            case 8: op = "prepend " + newItem(); break;
-            case 9: op = random.bounded(8) == 0 ? QStringLiteral("removeAll") : "touch " + anyId() + " a"; break;
+            case 5:
+                op = QStringLiteral("move %1 %2").arg(random.bounded(count)).arg(random.bounded(count));
+                break;
+            case 6:
+                op = "replaceEx " + anyId() + ' ' + anyId() + ' ' + newItem();
+                break;
+            case 7:
+                op = "removeIds " + anyId() + ',' + anyId();
+                break;
+            case 8:
+                op = "prepend " + newItem();
+                break;
+            case 9:
+                op = random.bounded(8) == 0 ? QStringLiteral("removeAll") : "touch " + anyId() + " a";
+                break;
             default:
                 // A silent clear can only be seen when it deletes the items.
-                op = flags == 0 && random.bounded(8) == 0 ? QStringLiteral("clearAll") : "append " + newItem();
+                op =
+                    flags == 0 && random.bounded(8) == 0 ? QStringLiteral("clearAll") : "append " + newItem();
                 break;
             }
             apply(model.data(), op, &pool);

@@ -153,6 +153,7 @@ private slots:
     void shouldDisposeOfNewChildModelThatMergeLeftBehind_data();
     void shouldDisposeOfNewChildModelThatMergeLeftBehind();
     void shouldNameTheMergedRowAfterShifts();
+    void shouldNameTheRowThatTookTheMerge();
     void shouldPassStoredRulesToKeepSorting();
     void shouldConnectValueChangeOncePerItem();
     void shouldIgnoreValueChangeWithoutRowOrSender();
@@ -454,6 +455,17 @@ void TstInsertion::shouldNameTheMergedRowAfterShifts() {
     QCOMPARE(log.take(), QStringLiteral("data:3-3 count data:0-0"));
 }
 
+// P took the ID "Q" after insertion, so two rows carry it; the index leads to row Q, and the merge
+// announces the row whose item changed, not the first row carrying the ID.
+void TstInsertion::shouldNameTheRowThatTookTheMerge() {
+    auto model = makeProbe(QStringLiteral("P Q"), 4);
+    rowItem(model.get(), 0)->SetID(QStringLiteral("Q"));
+    SignalLog log(model.get());
+    QVERIFY(model->AppendItem(tree::items(QStringLiteral("Q:n")).first()));
+    QCOMPARE(log.take(), QStringLiteral("data:1-1 data:1-1 count"));
+    QCOMPARE(rows(model.get()), QStringLiteral("Q:P Q:n"));
+}
+
 void TstInsertion::shouldPassStoredRulesToKeepSorting() {
     auto model = makeProbe(QStringLiteral("A"), 0);
     model->keepSorting();
@@ -634,5 +646,5 @@ void TstInsertion::shouldAppendManyItemsInOneAnnouncement() {
     QCOMPARE(log.take(), QStringLiteral("data:100000-100000"));
 }
 
-QTEST_MAIN(TstInsertion)
+QTEST_GUILESS_MAIN(TstInsertion)
 #include "tst_insertion.moc"

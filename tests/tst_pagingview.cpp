@@ -12,14 +12,16 @@
 
 namespace {
 
-ZEPHTreeModel* asModel(QObject* object) { return qobject_cast<ZEPHTreeModel*>(object); }
+ZEPHTreeModel* asModel(QObject* object) {
+    return qobject_cast<ZEPHTreeModel*>(object);
+}
 
 // A source of `rows` items with IDs 0..rows-1 (names "n0", "n1", ...).
 ZEPHTreeModel* numbered(int rows) {
-    QStringList spec;
+    QStringList shape;
     for (int i = 0; i < rows; ++i)
-        spec << QStringLiteral("%1:n%1").arg(i);
-    return tree::make(spec.join(QLatin1Char(' ')));
+        shape << QStringLiteral("%1:n%1").arg(i);
+    return tree::make(shape.join(QLatin1Char(' ')));
 }
 
 ZEPHTreeModel* pagingOf(ZEPHTreeModel* source, uint perPage, int page = 0) {
@@ -116,22 +118,31 @@ private slots:
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("log");
         QTest::addColumn<QString>("shownIds");
-        QTest::newRow("append to the shown short page")
-            << 15 << 1 << "append" << "data:0-5 ins:5-5 count" << "10 11 12 13 14 x";
-        QTest::newRow("insert in front of a full page")
-            << 20 << 1 << "prepend" << "totalPage:3 data:0-9" << "9 10 11 12 13 14 15 16 17 18";
-        QTest::newRow("append after the shown page") << 25 << 0 << "append" << ""
+        QTest::newRow("append to the shown short page") << 15 << 1 << "append"
+                                                        << "data:0-5 ins:5-5 count"
+                                                        << "10 11 12 13 14 x";
+        QTest::newRow("insert in front of a full page") << 20 << 1 << "prepend"
+                                                        << "totalPage:3 data:0-9"
+                                                        << "9 10 11 12 13 14 15 16 17 18";
+        QTest::newRow("append after the shown page") << 25 << 0 << "append"
+                                                     << ""
                                                      << "0 1 2 3 4 5 6 7 8 9";
-        QTest::newRow("append opening a new page after the shown one")
-            << 30 << 0 << "append" << "totalPage:4" << "0 1 2 3 4 5 6 7 8 9";
+        QTest::newRow("append opening a new page after the shown one") << 30 << 0 << "append"
+                                                                       << "totalPage:4"
+                                                                       << "0 1 2 3 4 5 6 7 8 9";
         QTest::newRow("the shown last page disappears")
-            << 25 << 2 << "remove 20 24" << "totalPage:2 page:1 data:0-9 ins:5-9 count data:0-9"
+            << 25 << 2 << "remove 20 24"
+            << "totalPage:2 page:1 data:0-9 ins:5-9 count data:0-9"
             << "10 11 12 13 14 15 16 17 18 19";
-        QTest::newRow("removal in front of the shown page")
-            << 25 << 1 << "remove 0 0" << "data:0-9" << "11 12 13 14 15 16 17 18 19 20";
-        QTest::newRow("removal shortening the shown last page")
-            << 25 << 2 << "remove 0 1" << "data:0-2 rem:3-4 count" << "22 23 24";
-        QTest::newRow("everything removed") << 5 << 0 << "removeAll" << "totalPage:0 rem:0-4 count" << "";
+        QTest::newRow("removal in front of the shown page") << 25 << 1 << "remove 0 0"
+                                                            << "data:0-9"
+                                                            << "11 12 13 14 15 16 17 18 19 20";
+        QTest::newRow("removal shortening the shown last page") << 25 << 2 << "remove 0 1"
+                                                                << "data:0-2 rem:3-4 count"
+                                                                << "22 23 24";
+        QTest::newRow("everything removed") << 5 << 0 << "removeAll"
+                                            << "totalPage:0 rem:0-4 count"
+                                            << "";
     }
     void shouldFollowSourceCounts() {
         QFETCH(int, rows);
@@ -154,6 +165,27 @@ private slots:
         QCOMPARE(viewLog.take(), log);
         QCOMPARE(shown(view.data()), shownIds);
         QCOMPARE(view->property("count").toInt(), view->rowCount());
+    }
+
+    // The alternative count handler (a slot the view does not connect): a change that begins before
+    // the shown page resets the view, one on or after it only brings the count up to date.
+    void shouldResetForRemovalsBeforeThePageWithTheAlternativeHandler_data() {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<QString>("log");
+        QTest::newRow("before the page") << 3 << "aboutReset reset count";
+        QTest::newRow("on the page") << 12 << "";
+        QTest::newRow("after the page") << 22 << "";
+    }
+    void shouldResetForRemovalsBeforeThePageWithTheAlternativeHandler() {
+        QFETCH(int, start);
+        QFETCH(QString, log);
+        QScopedPointer<ZEPHTreeModel> model(numbered(25));
+        QScopedPointer<ZEPHTreeModel> view(pagingOf(model.data(), 10, 1));
+        SignalLog viewLog(view.data(), SignalLog::WithAboutTo);
+        QVERIFY(QMetaObject::invokeMethod(view.data(), "SourceModelItemRemovedHandler",
+                                          Q_ARG(QModelIndex, QModelIndex()), Q_ARG(int, start),
+                                          Q_ARG(int, start)));
+        QCOMPARE(viewLog.take(), log);
     }
 
     void shouldPassOnChangesOfTheShownPage_data() {
@@ -205,7 +237,8 @@ private slots:
         QCOMPARE(view->FindItem(3), model->FindItem(23));
         QCOMPARE(view->FindItemID(1), QStringLiteral("21"));
         QCOMPARE(view->get(4).value(QStringLiteral("idRole")).toString(), QStringLiteral("24"));
-        QCOMPARE(view->FindItemValue(QStringLiteral("3"), ZEPHTreeItem::NameRole).toString(), QStringLiteral("n3"));
+        QCOMPARE(view->FindItemValue(QStringLiteral("3"), ZEPHTreeItem::NameRole).toString(),
+                 QStringLiteral("n3"));
         QScopedPointer<ZEPHTreeModel> onePage(pagingOf(model.data(), 0));
         QCOMPARE(onePage->FindItemRow(QStringLiteral("24")), 24);
     }

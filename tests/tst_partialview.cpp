@@ -14,13 +14,15 @@ namespace {
 
 // A model of `rows` items with IDs 0..rows-1.
 ZEPHTreeModel* numbered(int rows) {
-    QStringList spec;
+    QStringList shape;
     for (int i = 0; i < rows; ++i)
-        spec << QString::number(i);
-    return tree::make(spec.join(QLatin1Char(' ')));
+        shape << QString::number(i);
+    return tree::make(shape.join(QLatin1Char(' ')));
 }
 
-QAbstractItemModel* partialOf(ZEPHTreeModel* model) { return qobject_cast<QAbstractItemModel*>(model->GetPartialModel(0)); }
+QAbstractItemModel* partialOf(ZEPHTreeModel* model) {
+    return qobject_cast<QAbstractItemModel*>(model->GetPartialModel(0));
+}
 
 // The window's rows read through data(): "10 11 12".
 QString shown(QAbstractItemModel* partial) {
@@ -82,18 +84,42 @@ private slots:
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("log");
-        QTest::newRow("first size") << "" << "count 10" << "ins:0-9 count";
-        QTest::newRow("move towards the end") << "count 10" << "first 95" << "data:0-4 rem:5-9 count first";
-        QTest::newRow("move back") << "count 10; first 95" << "first 0" << "data:0-9 ins:5-9 count first";
-        QTest::newRow("move within") << "count 10" << "first 30" << "data:0-9 first";
-        QTest::newRow("move beyond the end") << "count 10" << "first 500" << "data:0-0 rem:1-9 count first";
-        QTest::newRow("same first row") << "count 10" << "first 0" << "first";
-        QTest::newRow("size zero") << "count 10" << "count 0" << "rem:0-9 count";
-        QTest::newRow("negative size") << "count 10" << "count -3" << "rem:0-9 count";
-        QTest::newRow("same size") << "count 10" << "count 10" << "rem:0-9 ins:0-9";
-        QTest::newRow("larger size") << "count 10" << "count 20" << "rem:0-9 ins:0-19 count";
-        QTest::newRow("size at the end") << "count 10; first 95" << "count 3" << "rem:0-4 ins:0-2 count";
-        QTest::newRow("size grows past the end") << "count 2; first 97" << "count 5" << "rem:0-1 ins:0-2 count";
+        QTest::newRow("first size") << ""
+                                    << "count 10"
+                                    << "ins:0-9 count";
+        QTest::newRow("move towards the end") << "count 10"
+                                              << "first 95"
+                                              << "data:0-4 rem:5-9 count first";
+        QTest::newRow("move back") << "count 10; first 95"
+                                   << "first 0"
+                                   << "data:0-9 ins:5-9 count first";
+        QTest::newRow("move within") << "count 10"
+                                     << "first 30"
+                                     << "data:0-9 first";
+        QTest::newRow("move beyond the end") << "count 10"
+                                             << "first 500"
+                                             << "data:0-0 rem:1-9 count first";
+        QTest::newRow("same first row") << "count 10"
+                                        << "first 0"
+                                        << "first";
+        QTest::newRow("size zero") << "count 10"
+                                   << "count 0"
+                                   << "rem:0-9 count";
+        QTest::newRow("negative size") << "count 10"
+                                       << "count -3"
+                                       << "rem:0-9 count";
+        QTest::newRow("same size") << "count 10"
+                                   << "count 10"
+                                   << "rem:0-9 ins:0-9";
+        QTest::newRow("larger size") << "count 10"
+                                     << "count 20"
+                                     << "rem:0-9 ins:0-19 count";
+        QTest::newRow("size at the end") << "count 10; first 95"
+                                         << "count 3"
+                                         << "rem:0-4 ins:0-2 count";
+        QTest::newRow("size grows past the end") << "count 2; first 97"
+                                                 << "count 5"
+                                                 << "rem:0-1 ins:0-2 count";
     }
     void shouldAnnounceWindowChanges() {
         QFETCH(QString, before);
@@ -114,14 +140,27 @@ private slots:
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("log");
         QTest::addColumn<QString>("shownIds");
-        QTest::newRow("append after the window") << "append" << "" << "10 11 12 13 14";
-        QTest::newRow("insert in front") << "insert 0" << "aboutReset reset count" << "9 10 11 12 13";
-        QTest::newRow("insert right after the window") << "insert 15" << "aboutReset reset count"
+        QTest::newRow("append after the window") << "append"
+                                                 << ""
+                                                 << "10 11 12 13 14";
+        QTest::newRow("insert in front") << "insert 0"
+                                         << "aboutReset reset count"
+                                         << "9 10 11 12 13";
+        QTest::newRow("insert right after the window") << "insert 15"
+                                                       << "aboutReset reset count"
                                                        << "10 11 12 13 14";
-        QTest::newRow("remove inside") << "remove 12 12" << "aboutReset reset count" << "10 11 13 14 15";
-        QTest::newRow("remove after the window") << "remove 50 60" << "" << "10 11 12 13 14";
-        QTest::newRow("shrink below the first row") << "remove 5 99" << "aboutReset reset count" << "";
-        QTest::newRow("remove everything") << "removeAll" << "aboutReset reset count" << "";
+        QTest::newRow("remove inside") << "remove 12 12"
+                                       << "aboutReset reset count"
+                                       << "10 11 13 14 15";
+        QTest::newRow("remove after the window") << "remove 50 60"
+                                                 << ""
+                                                 << "10 11 12 13 14";
+        QTest::newRow("shrink below the first row") << "remove 5 99"
+                                                    << "aboutReset reset count"
+                                                    << "";
+        QTest::newRow("remove everything") << "removeAll"
+                                           << "aboutReset reset count"
+                                           << "";
     }
     void shouldFollowModelCounts() {
         QFETCH(QString, change);
@@ -136,7 +175,8 @@ private slots:
         if (a.at(0) == QLatin1String("append"))
             model->AppendItem(new ZEPHTreeItem(QStringLiteral("x"), QStringLiteral("x"), nullptr));
         else if (a.at(0) == QLatin1String("insert"))
-            model->InsertItem(a.at(1).toInt(), new ZEPHTreeItem(QStringLiteral("9"), QStringLiteral("x"), nullptr));
+            model->InsertItem(a.at(1).toInt(),
+                              new ZEPHTreeItem(QStringLiteral("9"), QStringLiteral("x"), nullptr));
         else if (a.at(0) == QLatin1String("remove"))
             model->Remove(a.at(1).toInt(), a.at(2).toInt());
         else
@@ -202,9 +242,10 @@ private slots:
         QCOMPARE(row, -1);
         for (int at : {0, 4, 5, -1}) {
             QVariantMap map;
-            QVERIFY(QMetaObject::invokeMethod(partial, "get", Q_RETURN_ARG(QVariantMap, map), Q_ARG(int, at)));
-            QCOMPARE(map.value(QStringLiteral("idRole")).toString(), at >= 0 && at < 5 ? QString::number(40 + at)
-                                                                                       : QString());
+            QVERIFY(
+                QMetaObject::invokeMethod(partial, "get", Q_RETURN_ARG(QVariantMap, map), Q_ARG(int, at)));
+            QCOMPARE(map.value(QStringLiteral("idRole")).toString(),
+                     at >= 0 && at < 5 ? QString::number(40 + at) : QString());
             QCOMPARE(map.isEmpty(), at < 0 || at >= 5);
         }
         QCOMPARE(partial->roleNames(), model->roleNames());
@@ -222,9 +263,10 @@ private slots:
             QQmlEngine engine;
             engine.rootContext()->setContextProperty(QStringLiteral("source"), model);
             QQmlComponent component(&engine);
-            component.setData("import QtQml 2.15\n"
-                              "QtObject { property int rows: { var p = source.GetPartialModel(4); return p.count } }",
-                              QUrl());
+            component.setData(
+                "import QtQml 2.15\n"
+                "QtObject { property int rows: { var p = source.GetPartialModel(4); return p.count } }",
+                QUrl());
             QScopedPointer<QObject> reader(component.create());
             QVERIFY2(reader, qPrintable(component.errorString()));
             QCOMPARE(reader->property("rows").toInt(), 4);

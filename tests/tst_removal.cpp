@@ -144,6 +144,9 @@ private slots:
     void shouldShowNewContentToListeners_data();
     void shouldShowNewContentToListeners();
     void shouldFindRangeRemovedItemsUntilSignalsWereDelivered();
+    void shouldInsertRatherThanMergeIntoRemovedItem();
+    void shouldKeepItemThatBecameRowAgain_data();
+    void shouldKeepItemThatBecameRowAgain();
     void shouldAnnounceReplacementBeforeExchange_data();
     void shouldAnnounceReplacementBeforeExchange();
     void shouldDisposeAccordingToSharedItemsFlag_data();
@@ -292,6 +295,47 @@ void TstRemoval::shouldFindRangeRemovedItemsUntilSignalsWereDelivered() {
     QVERIFY(!model->RemoveOne(QStringLiteral("B")));
     flushDeletes();
     QVERIFY(!b);
+}
+
+// While a range removal is announced the index still leads to the removed item; an item with its
+// ID inserted by a listener then becomes a row instead of being merged into the leaving item.
+void TstRemoval::shouldInsertRatherThanMergeIntoRemovedItem() {
+    auto model = makeProbe(QStringLiteral("A B C"), 4);
+    bool inserted = false;
+    QObject listener;
+    connect(model.get(), &QAbstractItemModel::rowsRemoved, &listener, [&] {
+        if (!inserted) inserted = model->AppendItem(tree::items(QStringLiteral("B:new")).first());
+    });
+    QVERIFY(model->Remove(1, 1));
+    flushDeletes();
+    QVERIFY(inserted);
+    QCOMPARE(rows(model.get()), QStringLiteral("A C B:new"));
+    QCOMPARE(model->FindItem(QStringLiteral("B")), model->FindItem(2));
+}
+
+void TstRemoval::shouldKeepItemThatBecameRowAgain_data() {
+    QTest::addColumn<QString>("op");
+    QTest::newRow("remove one") << "removeOne B";
+    QTest::newRow("remove ids") << "removeIds B";
+    QTest::newRow("remove rows") << "removeRows 1 1";
+}
+
+// A listener puts the removed item back while the removal is announced: it is a row when the
+// removal ends, so it is neither disposed of nor dropped from the index.
+void TstRemoval::shouldKeepItemThatBecameRowAgain() {
+    QFETCH(QString, op);
+    auto model = makeProbe(QStringLiteral("A B C"), 0);
+    QPointer<ZEPHTreeItem> b = rowItem(model.get(), 1);
+    QObject listener;
+    connect(model.get(), &ZEPHTreeModel::itemsRemoved, &listener, [&] { model->AppendItem(b); });
+    QVERIFY(runRemoval(model.get(), op));
+    flushDeletes();
+    QVERIFY(b);
+    QCOMPARE(tree::ids(model.get()), QStringLiteral("A C B"));
+    QCOMPARE(model->FindItem(QStringLiteral("B")), b.data());
+    SignalLog log(model.get());
+    b->SetName(QStringLiteral("n"));
+    QCOMPARE(log.take(), QStringLiteral("data:2-2"));
 }
 
 void TstRemoval::shouldAnnounceReplacementBeforeExchange_data() {
@@ -653,5 +697,5 @@ void TstRemoval::shouldEmptyTheModelOnDestruction() {
         QVERIFY(!object);
 }
 
-QTEST_MAIN(TstRemoval)
+QTEST_GUILESS_MAIN(TstRemoval)
 #include "tst_removal.moc"

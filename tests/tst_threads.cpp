@@ -181,6 +181,7 @@ private slots:
     void shouldDecideEarlyReturnsInCallingThread();
     void shouldForwardNullInsertionAndWaitForOwner();
     void shouldRefuseAtOnceWhenOwnerThreadEnded();
+    void shouldGiveUpWhenOwnerEndsWithCallPending();
     void shouldDeleteModelInOwnerThreadFromForeignThread();
     void shouldDeleteModelInPlaceWhenOwnerThreadEnded();
     void shouldUnwrapItemVariantsInWorker();
@@ -340,6 +341,40 @@ void TstThreads::shouldRefuseAtOnceWhenOwnerThreadEnded() {
         QVERIFY(!object);
 }
 
+// The owner thread runs no event loop and ends while a forwarded call waits in its queue: the
+// caller gets false instead of waiting for ever.
+void TstThreads::shouldGiveUpWhenOwnerEndsWithCallPending() {
+    ZEPHTreeModel* model = nullptr;
+    QSemaphore ready;
+    QSemaphore end;
+    std::unique_ptr<QThread> owner(QThread::create([&] {
+        model = tree::make(QStringLiteral("A"));
+        ready.release();
+        end.acquire();
+    }));
+    owner->start();
+    ready.acquire();
+    bool result = true;
+    QVERIFY(finishesWithoutOwner(
+        [&] {
+            QPointer<ZEPHTreeItem> x = new ZEPHTreeItem(QStringLiteral("X"), QStringLiteral("X"), nullptr);
+            std::unique_ptr<QThread> ender(QThread::create([&] {
+                // Gives the call time to be posted before the owner thread ends.
+                QThread::msleep(200);
+                end.release();
+            }));
+            ender->start();
+            result = model->AppendItem(x);
+            ender->wait();
+            delete x.data();
+        },
+        10000));
+    QVERIFY(!result);
+    QVERIFY(owner->wait(10000));
+    IZEPHTreeModel* handle = model;
+    QVERIFY(DeleteZEPHTreeModel(&handle));
+}
+
 void TstThreads::shouldDeleteModelInOwnerThreadFromForeignThread() {
     IZEPHTreeModel* handle = nullptr;
     QVERIFY(CreateZEPHTreeModel(&handle, nullptr, {}, 0, {}, {}));
@@ -436,5 +471,5 @@ void TstThreads::shouldSerializeCallsFromSeveralThreads() {
                 model->FindItem(QStringLiteral("b%1").arg(i)));
 }
 
-QTEST_MAIN(TstThreads)
+QTEST_GUILESS_MAIN(TstThreads)
 #include "tst_threads.moc"

@@ -337,6 +337,9 @@ void DemoTest::shouldGiveDataFieldsRolesOfTheirOwn() {
     QCOMPARE(roles.table().value(radius), QByteArray("radiusKmRole"));
     QCOMPARE(roles.role(QStringLiteral("idRole")), int(ZEPHTreeItem::IdRole));
     QCOMPARE(roles.role(QStringLiteral("radiusKm")), 0);
+    // Names of the library's roles stay theirs.
+    QCOMPARE(roles.addField(QStringLiteral("jsonValue")), int(ZEPHTreeItem::JsonValueRole));
+    QCOMPARE(roles.addField(QStringLiteral("childModel")), int(ZEPHTreeItem::ChildModelRole));
 }
 
 QTEST_GUILESS_MAIN(DemoTest)

@@ -240,7 +240,7 @@ void ZEPHTreeModel::dropAllRows() {
 // gets a functor that knows the item, because QObject::sender() (what EmitValueChange() reads)
 // walks every connection into the model, which would make one change cost a scan of all rows. The
 // handles kept per item make it one connection per item and model, however often the item comes
-// back; handles of disconnected items are dropped once they outnumber the rows.
+// back.
 void ZEPHTreeModel::connectValueChange(ZEPHTreeItem* item) {
     auto existing = m_valueConnections.find(item);
     if (existing != m_valueConnections.end() && *existing) return;
@@ -253,9 +253,10 @@ void ZEPHTreeModel::connectValueChange(ZEPHTreeItem* item) {
         return;
     }
     m_valueConnections.insert(item, connection);
-    if (m_valueConnections.size() > 2 * m_items.size() + 64) {
+    if (m_valueConnections.size() > 2 * m_valueConnectionsAfterSweep + 64) {
         for (auto it = m_valueConnections.begin(); it != m_valueConnections.end();)
             it = *it ? std::next(it) : m_valueConnections.erase(it);
+        m_valueConnectionsAfterSweep = m_valueConnections.size();
     }
 }
 
@@ -268,7 +269,22 @@ void ZEPHTreeModel::appendRowSilently(ZEPHTreeItem* item) {
     fileItem(item);
 }
 
+// Hints only guide rowOf(), which finds an item one row off its hint at the first step: only items
+// that moved further get a new hint. A re-sort after an insertion moves most rows by one at most.
 void ZEPHTreeModel::setRowOrder(QList<ZEPHTreeItem*> items) {
+    const QList<ZEPHTreeItem*> previous = m_items;
     m_items = std::move(items);
-    refreshRowHints();
+    const int count = m_items.size();
+    if (previous.size() != count) {
+        refreshRowHints();
+        return;
+    }
+    for (int row = 0; row < count; ++row) {
+        const ZEPHTreeItem* item = m_items.at(row);
+        if (previous.at(row) == item || (row > 0 && previous.at(row - 1) == item) ||
+            (row + 1 < count && previous.at(row + 1) == item))
+            continue;
+        auto info = m_rows.find(item);
+        if (info != m_rows.end()) info->rowHint = row - m_hintBase;
+    }
 }

@@ -271,8 +271,10 @@ private:
     // shift every hint at once.
     int m_hintBase = 0;
     // The value-change connection of every item connected to this model, also after it stopped
-    // being a row (a model with shared items keeps removed items connected); one per item.
+    // being a row (a model with shared items keeps removed items connected); one per item. Handles
+    // of disconnected items are swept out when the map has doubled since the last sweep.
     QHash<const QObject*, QMetaObject::Connection> m_valueConnections;
+    int m_valueConnectionsAfterSweep = 0;
 
     friend class ZEPHTreeModelWorker;
     friend struct ZEPHTreeModelAccess;

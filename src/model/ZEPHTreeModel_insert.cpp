@@ -236,10 +236,12 @@ bool ZEPHTreeModel::insertListAt(QList<ZEPHTreeItem*> itemList, bool atHead) {
     QList<ZEPHTreeItem*> block;
     block.reserve(itemList.size());
     const bool merging = m_flags & MergeDuplicatesFlag;
-    QHash<QString, ZEPHTreeItem*> pendingIds;
-    QSet<const ZEPHTreeItem*> pending;
-    pending.reserve(itemList.size());
     const int count = itemList.size();
+    QHash<QString, ZEPHTreeItem*> pendingIds;
+    if (merging) pendingIds.reserve(count);
+    QSet<const ZEPHTreeItem*> pending;
+    pending.reserve(count);
+    m_valueConnections.reserve(m_valueConnections.size() + count);
     for (int k = 0; k < count; ++k) {
         ZEPHTreeItem* entry = itemList.at(atHead ? count - 1 - k : k);
         if (!entry || hasRow(entry) || pending.contains(entry)) continue;

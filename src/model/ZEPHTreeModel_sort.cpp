@@ -208,9 +208,10 @@ void ZEPHTreeModel::SortByRules(const QVariantList& rules, int flag) {
         }
     }
     // A large list keeps the state of its sort, so that the re-sort after an insertion only places
-    // the new rows.
+    // the new rows. (The state is a child object, which only the owner thread may make.)
     QPointer<RuleSortCache> cache = RuleSortCache::find(this);
-    if (!cache && m_items.size() >= RuleSortCache::MinimumRows) cache = RuleSortCache::of(this);
+    if (!cache && m_items.size() >= RuleSortCache::MinimumRows && isOwnerThread())
+        cache = RuleSortCache::of(this);
     const QList<ZEPHTreeItem*> snapshot = m_items;
     const SortRules compiled(keepSortingRules(), [this](const QString& name) { return roleForName(name); });
     SortRules::State next;

@@ -15,6 +15,12 @@ RuleSortCache::RuleSortCache(QAbstractItemModel* model) : QObject(model) {
     connect(model, &QAbstractItemModel::dataChanged, this, &RuleSortCache::onDataChanged);
     connect(model, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) { onRowsInserted(first, last); });
+    // Dropped as soon as a change is announced, so that the kept copy of the row list does not
+    // make the model copy its list for the change.
+    connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this, &RuleSortCache::invalidate);
+    connect(model, &QAbstractItemModel::rowsAboutToBeMoved, this, &RuleSortCache::invalidate);
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this, &RuleSortCache::invalidate);
+    connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this, &RuleSortCache::invalidate);
     connect(model, &QAbstractItemModel::rowsRemoved, this, &RuleSortCache::invalidate);
     connect(model, &QAbstractItemModel::rowsMoved, this, &RuleSortCache::invalidate);
     connect(model, &QAbstractItemModel::modelReset, this, &RuleSortCache::invalidate);
@@ -41,6 +47,12 @@ void RuleSortCache::store(const QList<ZEPHTreeItem*>& rows, State state) {
     m_valid = true;
     m_insertedFirst = 0;
     m_insertedCount = 0;
+}
+
+RuleSortCache::State RuleSortCache::takeState() {
+    State state = std::move(m_state);
+    invalidate();
+    return state;
 }
 
 void RuleSortCache::invalidate() {

@@ -33,9 +33,10 @@ public:
     /// The cache of `model` when it has one.
     static RuleSortCache* find(QAbstractItemModel* model);
 
-    /// The rows as last sorted, when the state is still valid; the rows inserted since form the
-    /// block at `insertedFirst` of `insertedCount` rows in the model's list.
+    /// True when the state is still valid and was made with these rules.
     bool usable(const QVector<SortRules::Rule>& rules) const;
+    /// The rows as last sorted; the rows inserted since form the block of insertedCount() rows at
+    /// insertedFirst() in the model's list.
     const QList<ZEPHTreeItem*>& rows() const { return m_rows; }
     const State& state() const { return m_state; }
     int insertedFirst() const { return m_insertedFirst; }
@@ -46,6 +47,8 @@ public:
     void store(const QList<ZEPHTreeItem*>& rows, State state);
     /// Set around the sort's own dataChanged: the first one that arrives meanwhile changes nothing.
     void setAnnouncing(bool announcing) { m_ownDataChanged = announcing; }
+    /// Hands the state over (its keys move on to the next state) and drops it.
+    State takeState();
     /// Drops the state.
     void invalidate();
 

@@ -23,11 +23,11 @@ Decision decide(const QVariant& a, const QVariant& b, bool ascending) {
 }
 
 // QVariant orders two different strings case-insensitively and ranks two that differ only in case
-// as greater each than the other. Without such pairs that is a consistent three-way comparison;
-// a pair of them (case twins) is noted, and the sort then takes the placement itself.
-// QString's case-insensitive comparison, with a fast path for ASCII: there case folding maps A-Z
-// to a-z and nothing else. Equal units need no folding; a differing unit outside ASCII hands the
-// whole pair to QString (its folding of a surrogate depends on the unit before it).
+// ("case twins") as greater each than the other. Without case twins that is a consistent three-way
+// comparison, which this computes; case twins are ranked equal and noted in `caseTwins`, and the
+// sort then takes the placement itself. The folding is QString's, with a fast path for ASCII, where
+// it maps A-Z to a-z and nothing else. Equal units need no folding; a differing unit outside ASCII
+// hands the whole pair to QString (its folding of a surrogate depends on the unit before it).
 int foldedCompare(const QString& a, const QString& b, bool* caseTwins) {
     const QChar* pa = a.constData();
     const QChar* pb = b.constData();
@@ -92,8 +92,7 @@ SortRules::SortRules(const QVariantList& rules, const std::function<int(const QS
     }
 }
 
-QVector<int> SortRules::order(const QList<ZEPHTreeItem*>& items, const RuleSortCache* cache,
-                              State* next) const {
+QVector<int> SortRules::order(const QList<ZEPHTreeItem*>& items, RuleSortCache* cache, State* next) const {
     *next = State();
     if (m_rules.isEmpty()) // nothing tells items apart: each one goes in front
         return SortEngine::stableOrder(items.size(), true, [](int, int) { return 0; });
@@ -198,7 +197,7 @@ QVector<int> SortRules::stringOrder(const QList<ZEPHTreeItem*>& items, State* ne
             std::vector<QString> sorted;
             sorted.reserve(count);
             for (int row : order)
-                sorted.push_back(keys[row]);
+                sorted.push_back(std::move(keys[row]));
             keys.swap(sorted);
         }
         *next = std::move(state);
@@ -210,8 +209,8 @@ QVector<int> SortRules::stringOrder(const QList<ZEPHTreeItem*>& items, State* ne
 // their keys and ties known: only the inserted rows are read and placed among them. The result is
 // the one the full sort gives (both are the stable order of the same ranking); false when the state
 // does not describe these rows or the inserted values do not fit the fast comparison.
-bool SortRules::incrementalOrder(const QList<ZEPHTreeItem*>& items, const RuleSortCache& cache,
-                                 QVector<int>* order, State* next) const {
+bool SortRules::incrementalOrder(const QList<ZEPHTreeItem*>& items, RuleSortCache& cache, QVector<int>* order,
+                                 State* next) const {
     if (!cache.usable(m_rules)) return false;
     const QList<ZEPHTreeItem*>& rows = cache.rows();
     const State& state = cache.state();
@@ -265,13 +264,22 @@ bool SortRules::incrementalOrder(const QList<ZEPHTreeItem*>& items, const RuleSo
     // A new row that differs from another only in case: the full sort finds it and takes the
     // placement.
     if (caseTwins) return false;
+    // The keys move on to the new state in the new order.
+    State previous = cache.takeState();
     result.rules = m_rules;
-    result.active = state.active;
-    result.keys.resize(state.keys.size());
-    for (size_t k = 0; k < state.keys.size(); ++k) {
+    result.active = previous.active;
+    result.keys.resize(previous.keys.size());
+    for (size_t k = 0; k < previous.keys.size(); ++k) {
+        std::vector<QString>& old = previous.keys[k];
         result.keys[k].reserve(count);
-        for (int row : *order)
-            result.keys[k].push_back(keyOf(k, row));
+        for (int row : *order) {
+            if (row < first)
+                result.keys[k].push_back(std::move(old[row]));
+            else if (row < first + added)
+                result.keys[k].push_back(std::move(addedKeys[k][row - first]));
+            else
+                result.keys[k].push_back(std::move(old[row - added]));
+        }
     }
     *next = std::move(result);
     return true;

@@ -34,15 +34,15 @@ public:
     SortRules(const QVariantList& rules, const std::function<int(const QString&)>& resolve);
 
     const QVector<Rule>& rules() const { return m_rules; }
-    /// The new order of `items` (row numbers), as their placement in rule order gives it. Uses the
-    /// state in `cache` when it describes these rows; fills `next` with the state of the new order
-    /// when it can be used again (else leaves it unset).
-    QVector<int> order(const QList<ZEPHTreeItem*>& items, const RuleSortCache* cache, State* next) const;
+    /// The new order of `items` (row numbers), as their placement in rule order gives it. Uses (and
+    /// takes) the state in `cache` when it describes these rows; fills `next` with the state of the
+    /// new order when it can be used again (else leaves it unset).
+    QVector<int> order(const QList<ZEPHTreeItem*>& items, RuleSortCache* cache, State* next) const;
 
 private:
     QVector<int> placement(const QList<ZEPHTreeItem*>& items) const;
     QVector<int> stringOrder(const QList<ZEPHTreeItem*>& items, State* next) const;
-    bool incrementalOrder(const QList<ZEPHTreeItem*>& items, const RuleSortCache& cache, QVector<int>* order,
+    bool incrementalOrder(const QList<ZEPHTreeItem*>& items, RuleSortCache& cache, QVector<int>* order,
                           State* next) const;
     bool cacheable(int count) const;
 

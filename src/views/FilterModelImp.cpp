@@ -15,10 +15,8 @@ public:
 
     bool contains(const ZEPHTreeItem* item) {
         ZEPHTreeModel* source = m_view->m_source.data();
-        if (!source || !item)
-            return false;
-        if (m_view->m_sourceHoldsItems)
-            return m_view->sourceHasRow(item);
+        if (!source || !item) return false;
+        if (m_view->m_sourceHoldsItems) return m_view->sourceHasRow(item);
         if (!m_walked) {
             for (int row = 0; row < source->rowCount(); ++row)
                 m_rows.insert(source->FindItem(row));
@@ -53,14 +51,12 @@ FilterModelImp::FilterModelImp(ZEPHTreeModel* source, PF_USER_FILTER predicate, 
 FilterModelImp::~FilterModelImp() = default;
 
 QVariant FilterModelImp::userRulesOf(const QVariant& value) {
-    if (value.userType() == qMetaTypeId<QJSValue>())
-        return value.value<QJSValue>().toVariant();
+    if (value.userType() == qMetaTypeId<QJSValue>()) return value.value<QJSValue>().toVariant();
     return value;
 }
 
 void FilterModelImp::start() {
-    if (!m_source)
-        return;
+    if (!m_source) return;
     // Plain models and filter views answer rows from their own item list; every other source is
     // asked row by row.
     const std::type_info& kind = typeid(*m_source);
@@ -69,7 +65,9 @@ void FilterModelImp::start() {
     refilter();
 }
 
-bool FilterModelImp::sourceHasRow(const ZEPHTreeItem* item) const { return m_source && m_source->hasRow(item); }
+bool FilterModelImp::sourceHasRow(const ZEPHTreeItem* item) const {
+    return m_source && m_source->hasRow(item);
+}
 
 void FilterModelImp::connectSource() {
     ZEPHTreeModel* source = m_source.data();
@@ -90,11 +88,11 @@ void FilterModelImp::connectSource() {
     connect(source, &QAbstractItemModel::layoutChanged, this, &FilterModelImp::onSourceLayoutChanged);
     // Removals that the source announces only by their rows (a content exchange, a paging view
     // turning a page) are settled when the source announces its new row count.
-    connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this, &FilterModelImp::onSourceRowsAboutToBeRemoved);
+    connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            &FilterModelImp::onSourceRowsAboutToBeRemoved);
     connect(source, &ZEPHTreeModel::rowCountChanged, this, &FilterModelImp::onSourceCountChanged);
     for (int row = 0; row < source->rowCount(); ++row) {
-        if (ZEPHTreeItem* item = sourceItem(row))
-            followChildModel(item);
+        if (ZEPHTreeItem* item = sourceItem(row)) followChildModel(item);
     }
 }
 
@@ -115,24 +113,30 @@ bool FilterModelImp::passes(const ZEPHTreeItem* item) const {
 }
 
 // Each held item is followed to its end: when it is destroyed while still a row, the row goes at
-// once. Made before the item becomes a row, so no moment exists in which it could die unnoticed.
+// once. Made before the item becomes a row, so no moment exists in which it could die unnoticed;
+// the set keeps it to one connection per item however often the item comes and goes.
 void FilterModelImp::follow(ZEPHTreeItem* item) {
-    connect(item, &QObject::destroyed, this, &FilterModelImp::onItemDestroyed, Qt::UniqueConnection);
+    const int before = m_followed.size();
+    m_followed.insert(item);
+    if (m_followed.size() != before)
+        connect(item, &QObject::destroyed, this, &FilterModelImp::onItemDestroyed);
 }
 
+// Only an item with a child model relays child-model changes, so only such items are followed;
+// an item that gets a child model later announces that as a change of its data, and is followed
+// from then on.
 void FilterModelImp::followChildModel(ZEPHTreeItem* item) {
-    connect(item, &ZEPHTreeItem::childModelValueChanged, this, &FilterModelImp::ChildModelValueChangedHandler,
-            Qt::UniqueConnection);
+    if (item->ChildModel())
+        connect(item, &ZEPHTreeItem::childModelValueChanged, this,
+                &FilterModelImp::ChildModelValueChangedHandler, Qt::UniqueConnection);
 }
 
 bool FilterModelImp::refilter() {
-    if (!m_source)
-        return false;
+    if (!m_source) return false;
     QList<ZEPHTreeItem*> passing;
     for (int row = 0; row < m_source->rowCount(); ++row) {
         ZEPHTreeItem* item = sourceItem(row);
-        if (item && passes(item))
-            passing.append(item);
+        if (item && passes(item)) passing.append(item);
     }
     for (ZEPHTreeItem* item : passing)
         follow(item);
@@ -142,8 +146,7 @@ bool FilterModelImp::refilter() {
 }
 
 bool FilterModelImp::UpdateFilterRules(QVariantList filterRules, bool orAllRules) {
-    if (orAllRules == m_orAllRules && filterRules == m_filterRules)
-        return true;
+    if (orAllRules == m_orAllRules && filterRules == m_filterRules) return true;
     m_filterRules = filterRules;
     m_orAllRules = orAllRules;
     m_rules = FilterRules(m_filterRules, m_orAllRules);
@@ -152,8 +155,7 @@ bool FilterModelImp::UpdateFilterRules(QVariantList filterRules, bool orAllRules
 
 bool FilterModelImp::UpdateUserDefinedFilterRules(QVariant filterRules) {
     const QVariant value = userRulesOf(filterRules);
-    if (value == m_userRules)
-        return true;
+    if (value == m_userRules) return true;
     m_userRules = value;
     return refilter();
 }
@@ -169,21 +171,18 @@ void FilterModelImp::dropRow(ZEPHTreeItem* item) {
 // Drops the rows (all, or those among `candidates`) whose items are no longer rows of the source,
 // in runs of consecutive rows from the bottom up, so the rows still to go keep their numbers.
 void FilterModelImp::dropDepartedRows(const QList<ZEPHTreeItem*>* candidates) {
-    if (!m_source || rowCount() == 0)
-        return;
+    if (!m_source || rowCount() == 0) return;
     SourceRows sourceRows(this);
     QList<ZEPHTreeItem*> departed;
     const QList<ZEPHTreeItem*> pool = candidates ? *candidates : *GetModelItemList();
     for (ZEPHTreeItem* item : pool) {
-        if (hasRow(item) && !sourceRows.contains(item))
-            departed.append(item);
+        if (hasRow(item) && !sourceRows.contains(item)) departed.append(item);
     }
     removeRuns(std::move(departed));
 }
 
 void FilterModelImp::removeRuns(QList<ZEPHTreeItem*> items) {
-    if (items.isEmpty())
-        return;
+    if (items.isEmpty()) return;
     QVector<QPair<int, ZEPHTreeItem*>> ordered;
     ordered.reserve(items.size());
     for (ZEPHTreeItem* item : items)
@@ -195,8 +194,7 @@ void FilterModelImp::removeRuns(QList<ZEPHTreeItem*> items) {
         ZEPHTreeItem* tail = ordered.at(i).second;
         --i;
         // Listeners of an earlier run may have changed the rows; only current rows are removed.
-        if (!hasRow(tail))
-            continue;
+        if (!hasRow(tail)) continue;
         const int last = rowOf(tail);
         int first = last;
         while (i >= 0 && first > 0 && FindItem(first - 1) == ordered.at(i).second) {
@@ -214,8 +212,7 @@ void FilterModelImp::flushLeaving() {
         dropDepartedRows(nullptr);
         return;
     }
-    if (m_leaving.isEmpty())
-        return;
+    if (m_leaving.isEmpty()) return;
     const QList<ZEPHTreeItem*> leaving = std::move(m_leaving);
     m_leaving.clear();
     dropDepartedRows(&leaving);
@@ -223,20 +220,20 @@ void FilterModelImp::flushLeaving() {
 
 void FilterModelImp::onSourceRowsAboutToBeRemoved(const QModelIndex& parent, int first, int last) {
     Q_UNUSED(parent)
-    if (!m_source || rowCount() == 0)
-        return;
+    if (!m_source || rowCount() == 0) return;
     if (first <= 0 && last >= m_source->rowCount() - 1) {
         m_allLeaving = true;
         return;
     }
     for (int row = first; row <= last; ++row) {
         ZEPHTreeItem* item = sourceItem(row);
-        if (item && hasRow(item))
-            m_leaving.append(item);
+        if (item && hasRow(item)) m_leaving.append(item);
     }
 }
 
-void FilterModelImp::onSourceCountChanged() { flushLeaving(); }
+void FilterModelImp::onSourceCountChanged() {
+    flushLeaving();
+}
 
 void FilterModelImp::onSourceReset() {
     flushLeaving();
@@ -254,9 +251,9 @@ void FilterModelImp::onSourceLayoutChanged() {
 // longer a row of the source goes too (a source emptied at once deletes its items one by one after
 // it dropped them all).
 void FilterModelImp::onItemDestroyed(QObject* object) {
+    m_followed.remove(object);
     const auto* item = reinterpret_cast<const ZEPHTreeItem*>(object);
-    if (!hasRow(item))
-        return;
+    if (!hasRow(item)) return;
     const int row = rowOf(item);
     ZEPHTreeItem standIn;
     unfileItem(item);
@@ -268,16 +265,15 @@ void FilterModelImp::onItemDestroyed(QObject* object) {
     dropDepartedRows(nullptr);
 }
 
-void FilterModelImp::SourceModelDataChangedHandler(const QModelIndex& topLeft, const QModelIndex& bottomRight) {
-    if (!m_source)
-        return;
+void FilterModelImp::SourceModelDataChangedHandler(const QModelIndex& topLeft,
+                                                   const QModelIndex& bottomRight) {
+    if (!m_source) return;
     flushLeaving();
     const int first = topLeft.row();
     const int last = bottomRight.row();
     // A change over every row may be an exchange of the whole content: rows that left the source
     // go first.
-    if (first <= 0 && last >= m_source->rowCount() - 1)
-        dropDepartedRows(nullptr);
+    if (first <= 0 && last >= m_source->rowCount() - 1) dropDepartedRows(nullptr);
     // Membership is decided by identity (this item is a row), an O(1) lookup per changed row.
     bool allNew = true;
     QList<ZEPHTreeItem*> leaving;
@@ -285,16 +281,14 @@ void FilterModelImp::SourceModelDataChangedHandler(const QModelIndex& topLeft, c
     QSet<const ZEPHTreeItem*> arrivingSet;
     for (int row = first; row <= last; ++row) {
         ZEPHTreeItem* item = sourceItem(row);
-        if (!item)
-            continue;
+        if (!item) continue;
+        followChildModel(item);
         if (!passes(item)) {
-            if (hasRow(item))
-                leaving.append(item);
+            if (hasRow(item)) leaving.append(item);
         } else if (hasRow(item)) {
             allNew = false;
         } else if (m_sourceHoldsItems || !arrivingSet.contains(item)) {
-            if (!m_sourceHoldsItems)
-                arrivingSet.insert(item);
+            if (!m_sourceHoldsItems) arrivingSet.insert(item);
             arriving.append(item);
         }
     }
@@ -305,15 +299,13 @@ void FilterModelImp::SourceModelDataChangedHandler(const QModelIndex& topLeft, c
             guarded.append(item);
     }
     for (ZEPHTreeItem* item : leaving) {
-        if (hasRow(item))
-            dropRow(item);
+        if (hasRow(item)) dropRow(item);
     }
     if (!guarded.isEmpty()) {
         arriving.clear();
         SourceRows sourceRows(this);
         for (const QPointer<ZEPHTreeItem>& item : guarded) {
-            if (item && !hasRow(item) && sourceRows.contains(item))
-                arriving.append(item);
+            if (item && !hasRow(item) && sourceRows.contains(item)) arriving.append(item);
         }
     }
     // New rows always go to the tail here, announced with one insert pair.
@@ -330,26 +322,21 @@ void FilterModelImp::SourceModelDataChangedHandler(const QModelIndex& topLeft, c
         KeepSortingCheck();
     else if (rowCount() > 0 && allNew)
         emit dataChanged(index(0, 0), index(rowCount() - 1, 0), QVector<int>());
-    if (!arriving.isEmpty())
-        emit rowCountChanged();
+    if (!arriving.isEmpty()) emit rowCountChanged();
 }
 
 void FilterModelImp::SourceModelItemAddedHandler(const QModelIndex& parent, int start, int end) {
     Q_UNUSED(parent)
-    if (!m_source)
-        return;
+    if (!m_source) return;
     flushLeaving();
     QList<ZEPHTreeItem*> passing;
     for (int row = start; row <= end; ++row) {
         ZEPHTreeItem* item = sourceItem(row);
-        if (!item)
-            continue;
+        if (!item) continue;
         followChildModel(item);
-        if (passes(item))
-            passing.append(item);
+        if (passes(item)) passing.append(item);
     }
-    if (passing.isEmpty() || (m_newItemPos != POS_TAIL && m_newItemPos != POS_HEAD))
-        return;
+    if (passing.isEmpty() || (m_newItemPos != POS_TAIL && m_newItemPos != POS_HEAD)) return;
     for (ZEPHTreeItem* item : passing)
         follow(item);
     if (m_newItemPos == POS_TAIL)
@@ -359,38 +346,35 @@ void FilterModelImp::SourceModelItemAddedHandler(const QModelIndex& parent, int 
 }
 
 void FilterModelImp::SourceModelItemRemovedHandler(const QString& id) {
-    if (!m_source)
-        return;
+    if (!m_source) return;
     RemoveOne(id);
 }
 
 // The items of `idList` leave the view when they are no longer rows of the source; an ID whose
 // item here is still a row of the source (two items sharing an ID) keeps its row.
 void FilterModelImp::SourceModelItemsRemovedHandler(const QStringList& idList) {
-    if (!m_source)
-        return;
+    if (!m_source) return;
     SourceRows sourceRows(this);
     QStringList removed;
     for (const QString& id : idList) {
         auto* item = qobject_cast<ZEPHTreeItem*>(FindItem(id, false));
-        if (!item || !hasRow(item) || sourceRows.contains(item))
-            continue;
+        if (!item || !hasRow(item) || sourceRows.contains(item)) continue;
         RemoveOne(item);
         removed.append(id);
     }
-    if (!removed.isEmpty())
-        emit itemsRemoved(removed);
+    if (!removed.isEmpty()) emit itemsRemoved(removed);
     emit rowCountChanged();
 }
 
-void FilterModelImp::SourceModelAllItemRemovedHandler() { RemoveAll(); }
+void FilterModelImp::SourceModelAllItemRemovedHandler() {
+    RemoveAll();
+}
 
 void FilterModelImp::ChildModelValueChangedHandler() {
     auto* item = qobject_cast<ZEPHTreeItem*>(sender());
     // Only a current row of the source counts: an item the source removed must not come back.
     SourceRows sourceRows(this);
-    if (!item || !m_source || !sourceRows.contains(item))
-        return;
+    if (!item || !m_source || !sourceRows.contains(item)) return;
     if (passes(item)) {
         if (!hasRow(item)) {
             follow(item);
@@ -405,45 +389,39 @@ void FilterModelImp::ChildModelValueChangedHandler() {
 // a child model or whose child object is not one of this library's models.
 QVariant FilterModelImp::childFilterView(const ZEPHTreeItem* item, bool resort, bool asListModel) const {
     ZEPHTreeModel* child = modelOf(item->ChildModel());
-    if (!child)
-        return QVariant();
+    if (!child) return QVariant();
     QObject* view = child->GetFilterModel(m_filterRules, m_orAllRules, POS_TAIL);
     ZEPHTreeModel* childView = modelOf(view);
     if (resort && childView && keepSortingFlag() == RecursiveKeepSorting)
         childView->SortByRules(keepSortingRules(), RecursiveKeepSorting);
-    if (asListModel)
-        return QVariant::fromValue<QAbstractListModel*>(childView);
+    if (asListModel) return QVariant::fromValue<QAbstractListModel*>(childView);
     return QVariant::fromValue<QObject*>(view);
 }
 
 QVariant FilterModelImp::data(const QModelIndex& index, int role) const {
-    if (!m_source)
-        return QVariant();
-    if (role != ZEPHTreeItem::ChildModelRole)
-        return ZEPHTreeModel::data(index, role);
+    if (!m_source) return QVariant();
+    if (role != ZEPHTreeItem::ChildModelRole) return ZEPHTreeModel::data(index, role);
     auto* item = qobject_cast<ZEPHTreeItem*>(FindItem(index.row()));
     return item ? childFilterView(item, true, true) : QVariant();
 }
 
 QVariant FilterModelImp::valueOf(QObject* found, int role) const {
     auto* item = qobject_cast<ZEPHTreeItem*>(found);
-    if (!item)
-        return QVariant();
-    if (role == ZEPHTreeItem::ChildModelRole)
-        return childFilterView(item, false, false);
+    if (!item) return QVariant();
+    if (role == ZEPHTreeItem::ChildModelRole) return childFilterView(item, false, false);
     return item->getData(role);
 }
 
 QVariant FilterModelImp::valueOf(QObject* found, const QString& roleName) const {
     auto* item = qobject_cast<ZEPHTreeItem*>(found);
-    if (!item)
-        return QVariant();
-    if (roleName == QLatin1String("childModelRole"))
-        return childFilterView(item, false, false);
+    if (!item) return QVariant();
+    if (roleName == QLatin1String("childModelRole")) return childFilterView(item, false, false);
     return item->getData(roleName);
 }
 
-QVariant FilterModelImp::FindItemValue(int row, int role) const { return valueOf(FindItem(row), role); }
+QVariant FilterModelImp::FindItemValue(int row, int role) const {
+    return valueOf(FindItem(row), role);
+}
 
 QVariant FilterModelImp::FindItemValue(int row, const QString& roleName) const {
     return valueOf(FindItem(row), roleName);
@@ -461,7 +439,8 @@ QVariant FilterModelImp::FindItemValueEx(const QString& id, int role, bool inclu
     return valueOf(FindItem(id, includeChildModel), role);
 }
 
-QVariant FilterModelImp::FindItemValueEx(const QString& id, const QString& roleName, bool includeChildModel) const {
+QVariant FilterModelImp::FindItemValueEx(const QString& id, const QString& roleName,
+                                         bool includeChildModel) const {
     return valueOf(FindItem(id, includeChildModel), roleName);
 }
 

@@ -4,6 +4,7 @@
 #include "ZEPHTreeModel.h"
 
 #include <QPointer>
+#include <QSet>
 
 // A live view of the items of a source model that pass a filter: a rule list, or the host's user
 // filter predicate with a rule value of its own. It holds the source's own item objects (it never
@@ -18,7 +19,8 @@ public:
     FilterModelImp(ZEPHTreeModel* source, const QVariantList& filterRules, bool orAllRules, int newItemPos);
     /// A view of the items of `source` that `predicate` accepts for `userRules` (every item when the
     /// predicate is empty).
-    FilterModelImp(ZEPHTreeModel* source, PF_USER_FILTER predicate, const QVariant& userRules, int newItemPos);
+    FilterModelImp(ZEPHTreeModel* source, PF_USER_FILTER predicate, const QVariant& userRules,
+                   int newItemPos);
     ~FilterModelImp() override;
 
     /// The view's rows; the child-model role answers a new filter view over the child model.
@@ -28,7 +30,8 @@ public:
     QVariant FindItemValue(const QString& id, int role) const override;
     QVariant FindItemValue(const QString& id, const QString& roleName) const override;
     QVariant FindItemValueEx(const QString& id, int role, bool includeChildModel) const override;
-    QVariant FindItemValueEx(const QString& id, const QString& roleName, bool includeChildModel) const override;
+    QVariant FindItemValueEx(const QString& id, const QString& roleName,
+                             bool includeChildModel) const override;
 
     /// Replaces the rule list and combination flag and refilters; true at once when both are unchanged.
     bool UpdateFilterRules(QVariantList filterRules, bool orAllRules) override;
@@ -88,4 +91,6 @@ private:
     // announcement is over unless they are still rows of the source.
     QList<ZEPHTreeItem*> m_leaving;
     bool m_allLeaving = false;
+    // Items whose destruction this view follows.
+    QSet<const QObject*> m_followed;
 };

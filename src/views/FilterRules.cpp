@@ -12,20 +12,27 @@ const QLatin1String kValue("Value");
 const QLatin1String kRules("Rules");
 const QLatin1String kOrAllRules("OrAllRules");
 
-bool isOrdered(int code) { return code >= ZEPHTreeModel::Eq && code <= ZEPHTreeModel::Lt; }
-bool isSubstring(int code) { return code == ZEPHTreeModel::SubStr || code == ZEPHTreeModel::InsensitiveSubStr; }
+bool isOrdered(int code) {
+    return code >= ZEPHTreeModel::Eq && code <= ZEPHTreeModel::Lt;
+}
+bool isSubstring(int code) {
+    return code == ZEPHTreeModel::SubStr || code == ZEPHTreeModel::InsensitiveSubStr;
+}
 
-template <typename T> int threeWay(const T& a, const T& b) { return a < b ? -1 : (b < a ? 1 : 0); }
+template <typename T> int threeWay(const T& a, const T& b) {
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
 
 // The text a substring comparison searches: string lists are joined with the separator.
 QString textOf(const QVariant& value) {
-    if (value.type() == QVariant::StringList)
-        return value.toStringList().join(FilterRules::listSeparator());
+    if (value.type() == QVariant::StringList) return value.toStringList().join(FilterRules::listSeparator());
     return value.toString();
 }
 } // namespace
 
-QString FilterRules::listSeparator() { return QStringLiteral("{F185B90B-D31F-48AF-ABC6-4C516C125083}"); }
+QString FilterRules::listSeparator() {
+    return QStringLiteral("{F185B90B-D31F-48AF-ABC6-4C516C125083}");
+}
 
 FilterRules::FilterRules(const QVariantList& rules, bool orAllRules) : m_orAll(orAllRules) {
     m_entries.reserve(rules.size());
@@ -81,12 +88,10 @@ bool FilterRules::holds(const Comparison& comparison, const QVariant& itemValue)
     const Operand& op = comparison.operand;
     if (isSubstring(code)) {
         const QString text = textOf(itemValue);
-        if (code == ZEPHTreeModel::SubStr)
-            return text.indexOf(op.text, 0, Qt::CaseSensitive) >= 0;
+        if (code == ZEPHTreeModel::SubStr) return text.indexOf(op.text, 0, Qt::CaseSensitive) >= 0;
         return text.toLower().indexOf(op.lowerText, 0, Qt::CaseSensitive) >= 0;
     }
-    if (!isOrdered(code))
-        return false;
+    if (!isOrdered(code)) return false;
     // -1: item value less than the rule value, 1: greater, 0: neither (also for types that have no
     // order, such as maps, lists, objects and invalid values).
     int order = 0;
@@ -150,33 +155,26 @@ bool FilterRules::holds(const Comparison& comparison, const QVariant& itemValue)
 
 bool FilterRules::entryHolds(const Entry& entry, const ZEPHTreeItem* item) {
     // A group without sub-rules never holds; a single rule is exactly one comparison.
-    if (entry.comparisons.isEmpty())
-        return false;
+    if (entry.comparisons.isEmpty()) return false;
     const QVariant value = item->getData(entry.roleName);
-    if (!entry.isGroup)
-        return holds(entry.comparisons.first(), value);
+    if (!entry.isGroup) return holds(entry.comparisons.first(), value);
     for (const Comparison& comparison : entry.comparisons) {
-        if (holds(comparison, value) == entry.groupOrAll)
-            return entry.groupOrAll;
+        if (holds(comparison, value) == entry.groupOrAll) return entry.groupOrAll;
     }
     return !entry.groupOrAll;
 }
 
 bool FilterRules::matches(const ZEPHTreeItem* item) const {
     for (const Entry& entry : m_entries) {
-        if (entryHolds(entry, item) == m_orAll)
-            return m_orAll;
+        if (entryHolds(entry, item) == m_orAll) return m_orAll;
     }
     return !m_orAll;
 }
 
 bool FilterRules::passes(const ZEPHTreeItem* item) const {
-    if (!item)
-        return false;
-    if (m_entries.isEmpty() || matches(item))
-        return true;
-    if (!item->ChildModel())
-        return false;
+    if (!item) return false;
+    if (m_entries.isEmpty() || matches(item)) return true;
+    if (!item->ChildModel()) return false;
     QSet<const QObject*> visitedModels;
     return descendantPasses(item, visitedModels);
 }
@@ -186,13 +184,11 @@ bool FilterRules::passes(const ZEPHTreeItem* item) const {
 // a child object that is not one of this library's models has no rows.
 bool FilterRules::descendantPasses(const ZEPHTreeItem* item, QSet<const QObject*>& visitedModels) const {
     auto* child = qobject_cast<ZEPHTreeModel*>(item->ChildModel());
-    if (!child || visitedModels.contains(child))
-        return false;
+    if (!child || visitedModels.contains(child)) return false;
     visitedModels.insert(child);
     for (int row = 0; row < child->rowCount(); ++row) {
         auto* descendant = qobject_cast<ZEPHTreeItem*>(child->FindItem(row));
-        if (descendant && (matches(descendant) || descendantPasses(descendant, visitedModels)))
-            return true;
+        if (descendant && (matches(descendant) || descendantPasses(descendant, visitedModels))) return true;
     }
     return false;
 }

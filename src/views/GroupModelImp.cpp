@@ -7,10 +7,10 @@
 #include <utility>
 
 GroupModelImp::GroupModelImp(ZEPHTreeModel* source, int role, bool keepSortWithSource)
-    : ZEPHTreeModel(nullptr, source ? source->roleNames() : QHash<int, QByteArray>(), JavaScriptOwnershipFlag),
+    : ZEPHTreeModel(nullptr, source ? source->roleNames() : QHash<int, QByteArray>(),
+                    JavaScriptOwnershipFlag),
       m_source(source), m_keepSortWithSource(keepSortWithSource) {
-    if (!source)
-        return;
+    if (!source) return;
     connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &GroupModelImp::sourceAboutToBeReset);
     connect(source, &QAbstractItemModel::modelReset, this, &GroupModelImp::sourceReset);
     connect(source, &QAbstractItemModel::dataChanged, this, &GroupModelImp::SourceModelDataChangedHandler);
@@ -21,31 +21,28 @@ GroupModelImp::GroupModelImp(ZEPHTreeModel* source, int role, bool keepSortWithS
     connect(source, &QAbstractItemModel::layoutAboutToBeChanged, this,
             &GroupModelImp::sourceLayoutAboutToBeChanged);
     connect(source, &QAbstractItemModel::layoutChanged, this, &GroupModelImp::sourceLayoutChanged);
-    if (role != m_groupRole)
-        regroup(role);
+    if (role != m_groupRole) regroup(role);
 }
 
 GroupModelImp::~GroupModelImp() {
-    if (m_source)
-        disconnect(m_source, nullptr, this, nullptr);
+    if (m_source) disconnect(m_source, nullptr, this, nullptr);
     forgetAllMembers();
 }
 
 bool GroupModelImp::UpdateGroupRole(const QString& roleName) {
-    if (!m_source)
-        return false;
+    if (!m_source) return false;
     return UpdateGroupRole(m_source->roleForName(roleName));
 }
 
 bool GroupModelImp::UpdateGroupRole(int role) {
-    if (!m_source)
-        return false;
-    if (role != m_groupRole)
-        regroup(role);
+    if (!m_source) return false;
+    if (role != m_groupRole) regroup(role);
     return true;
 }
 
-QString GroupModelImp::groupValue(const ZEPHTreeItem* item) const { return item->getData(m_groupRole).toString(); }
+QString GroupModelImp::groupValue(const ZEPHTreeItem* item) const {
+    return item->getData(m_groupRole).toString();
+}
 
 // One pass over the source: groups in the order their values first occur, members in source order.
 // The member models are filled before any group becomes a row, so nobody watches them yet and each
@@ -55,16 +52,14 @@ void GroupModelImp::regroup(int role) {
     RemoveAll();
     forgetAllMembers();
     m_deferredChanges.clear();
-    if (!grouping())
-        return;
+    if (!grouping()) return;
     QHash<QString, int> groupOf;
     QStringList values;
     QList<QList<ZEPHTreeItem*>> members;
     m_members.reserve(m_source->rowCount());
     for (int row = 0; row < m_source->rowCount(); ++row) {
         auto* item = qobject_cast<ZEPHTreeItem*>(m_source->FindItem(row));
-        if (!item || m_members.contains(item))
-            continue;
+        if (!item || m_members.contains(item)) continue;
         const QString value = groupValue(item);
         auto group = groupOf.find(value);
         if (group == groupOf.end()) {
@@ -92,14 +87,12 @@ void GroupModelImp::follow(ZEPHTreeItem* item) {
     auto member = m_members.find(item);
     if (member != m_members.end()) {
         member->id = item->ID();
-        if (member->value == value)
-            return;
+        if (member->value == value) return;
         const Member previous = member.value();
         member->value = value;
         const quint64 generation = m_generation;
         takeFromGroup(previous, false);
-        if (generation != m_generation || !m_members.contains(item))
-            return;
+        if (generation != m_generation || !m_members.contains(item)) return;
     }
     addToGroup(item, value);
 }
@@ -107,13 +100,10 @@ void GroupModelImp::follow(ZEPHTreeItem* item) {
 void GroupModelImp::followRows(int first, int last) {
     const int count = m_source->rowCount();
     for (int row = qMax(first, 0); row <= last && row < count; ++row) {
-        if (auto* item = qobject_cast<ZEPHTreeItem*>(m_source->FindItem(row)))
-            follow(item);
-        if (!grouping())
-            return;
+        if (auto* item = qobject_cast<ZEPHTreeItem*>(m_source->FindItem(row))) follow(item);
+        if (!grouping()) return;
     }
-    if (m_members.size() > m_source->rowCount())
-        dropDeparted();
+    if (m_members.size() > m_source->rowCount()) dropDeparted();
 }
 
 // A new group is announced as the view's last row before its first member joins it.
@@ -133,8 +123,7 @@ void GroupModelImp::addToGroup(ZEPHTreeItem* item, const QString& value) {
 
 void GroupModelImp::removeMember(const QObject* key, bool deleted) {
     auto found = m_members.find(key);
-    if (found == m_members.end())
-        return;
+    if (found == m_members.end()) return;
     const Member member = found.value();
     disconnect(member.onDestroyed);
     m_members.erase(found);
@@ -145,11 +134,9 @@ void GroupModelImp::removeMember(const QObject* key, bool deleted) {
 void GroupModelImp::takeFromGroup(const Member& member, bool deleted) {
     ZEPHTreeItem* group = groupItem(member.value);
     MemberModel* memberModel = memberModelOf(group);
-    if (!memberModel)
-        return;
+    if (!memberModel) return;
     memberModel->removeMember(member.item, member.id, deleted);
-    if (memberModel->rowCount() == 0)
-        RemoveOne(member.value);
+    if (memberModel->rowCount() == 0) RemoveOne(member.value);
 }
 
 ZEPHTreeItem* GroupModelImp::groupItem(const QString& value) const {
@@ -161,7 +148,9 @@ GroupModelImp::MemberModel* GroupModelImp::memberModelOf(const ZEPHTreeItem* gro
 }
 
 // Member models share the source's items: disposing of a member model never disposes of them.
-GroupModelImp::MemberModel* GroupModelImp::newMemberModel() { return new MemberModel(parent(), m_source->roleNames()); }
+GroupModelImp::MemberModel* GroupModelImp::newMemberModel() {
+    return new MemberModel(parent(), m_source->roleNames());
+}
 
 // Members are watched directly: an item deleted at once (the source's ClearAllSourceContainer or
 // ReplaceItemsListEx) must leave its member model before anyone can read it there.
@@ -194,16 +183,14 @@ std::function<bool(const ZEPHTreeItem*)> GroupModelImp::sourceRowTest() const {
 }
 
 void GroupModelImp::dropDeparted() {
-    if (!m_source)
-        return;
+    if (!m_source) return;
     const auto isSourceRow = sourceRowTest();
     QList<const QObject*> departed;
     QSet<const QObject*> seen;
     const QList<ZEPHTreeItem*> groups = *GetModelItemList();
     for (ZEPHTreeItem* group : groups) {
         ZEPHTreeModel* memberModel = modelOf(group->ChildModel());
-        if (!memberModel)
-            continue;
+        if (!memberModel) continue;
         for (ZEPHTreeItem* item : qAsConst(*memberModel->GetModelItemList())) {
             if (m_members.contains(item) && !isSourceRow(item) && !seen.contains(item)) {
                 seen.insert(item);
@@ -213,8 +200,7 @@ void GroupModelImp::dropDeparted() {
     }
     // Members that are no longer rows of a member model (removed there by hand) are forgotten too.
     for (const Member& member : qAsConst(m_members)) {
-        if (!seen.contains(member.item) && !isSourceRow(member.item))
-            departed.append(member.item);
+        if (!seen.contains(member.item) && !isSourceRow(member.item)) departed.append(member.item);
     }
     for (const QObject* key : qAsConst(departed))
         removeMember(key);
@@ -225,13 +211,12 @@ void GroupModelImp::reconcile() {
     followRows(0, m_source->rowCount() - 1);
 }
 
-void GroupModelImp::SourceModelDataChangedHandler(const QModelIndex& topLeft, const QModelIndex& bottomRight) {
-    if (!grouping())
-        return;
+void GroupModelImp::SourceModelDataChangedHandler(const QModelIndex& topLeft,
+                                                  const QModelIndex& bottomRight) {
+    if (!grouping()) return;
     const int first = topLeft.row();
     const int last = bottomRight.row();
-    if (first < 0 || last < 0)
-        return;
+    if (first < 0 || last < 0) return;
     // Rows are regrouped only once the source has finished reordering, outside the layout change it
     // announced (and which this view passed on).
     if (m_sourceInLayout) {
@@ -247,8 +232,7 @@ void GroupModelImp::SourceModelDataChangedHandler(const QModelIndex& topLeft, co
 
 void GroupModelImp::SourceModelItemAddedHandler(const QModelIndex& parent, int start, int end) {
     Q_UNUSED(parent)
-    if (!grouping() || start < 0 || end < 0)
-        return;
+    if (!grouping() || start < 0 || end < 0) return;
     if (m_keepSortWithSource) {
         regroup(m_groupRole);
         return;
@@ -260,45 +244,40 @@ void GroupModelImp::SourceModelItemAddedHandler(const QModelIndex& parent, int s
 // source no longer holds once the removal is complete.
 void GroupModelImp::sourceAboutToRemove(const QModelIndex& parent, int start, int end) {
     Q_UNUSED(parent)
-    if (!grouping() || start < 0 || end < start)
-        return;
+    if (!grouping() || start < 0 || end < start) return;
     const int count = m_source->rowCount();
     for (int row = start; row <= end && row < count; ++row) {
-        if (auto* item = qobject_cast<ZEPHTreeItem*>(m_source->FindItem(row)))
-            m_leaving.append(item);
+        if (auto* item = qobject_cast<ZEPHTreeItem*>(m_source->FindItem(row))) m_leaving.append(item);
     }
 }
 
 void GroupModelImp::SourceModelItemRemovedHandler(const QModelIndex& parent, int start, int end) {
     Q_UNUSED(parent)
     const QList<ZEPHTreeItem*> leaving = std::exchange(m_leaving, QList<ZEPHTreeItem*>());
-    if (!grouping() || start < 0 || end < 0 || start > end)
-        return;
+    if (!grouping() || start < 0 || end < 0 || start > end) return;
     // A leaving item deleted meanwhile has been forgotten already, so its address is not looked at.
     const auto isSourceRow = sourceRowTest();
     for (ZEPHTreeItem* item : leaving) {
-        if (m_members.contains(item) && !isSourceRow(item))
-            removeMember(item);
+        if (m_members.contains(item) && !isSourceRow(item)) removeMember(item);
     }
-    if (m_source && m_members.size() > m_source->rowCount())
-        dropDeparted();
+    if (m_source && m_members.size() > m_source->rowCount()) dropDeparted();
 }
 
 void GroupModelImp::SourceModelAllItemRemovedHandler() {
-    if (!grouping())
-        return;
+    if (!grouping()) return;
     RemoveAll();
     forgetAllMembers();
 }
 
-void GroupModelImp::sourceAboutToBeReset() { beginResetModel(); }
+void GroupModelImp::sourceAboutToBeReset() {
+    beginResetModel();
+}
 
 // After a reset the rows of the source may be anything: rebuild when keeping the source's order,
 // otherwise catch up with rows that came or went.
 void GroupModelImp::sourceReset() {
     endResetModel();
-    if (!grouping())
-        return;
+    if (!grouping()) return;
     if (m_keepSortWithSource)
         regroup(m_groupRole);
     else if (m_members.size() != m_source->rowCount())
@@ -314,36 +293,26 @@ void GroupModelImp::sourceLayoutChanged() {
     m_sourceInLayout = false;
     emit layoutChanged();
     const QVector<QPair<int, int>> deferred = std::exchange(m_deferredChanges, QVector<QPair<int, int>>());
-    if (!grouping())
-        return;
+    if (!grouping()) return;
     if (m_keepSortWithSource) {
         regroup(m_groupRole);
         return;
     }
     for (const auto& range : deferred) {
         followRows(range.first, range.second);
-        if (!grouping())
-            return;
+        if (!grouping()) return;
     }
 }
 
-void GroupModelImp::memberDestroyed(QObject* object) { removeMember(object, true); }
+void GroupModelImp::memberDestroyed(QObject* object) {
+    removeMember(object, true);
+}
 
 GroupModelImp::MemberModel::MemberModel(QObject* parent, const QHash<int, QByteArray>& roles)
     : ZEPHTreeModel(parent, roles, SharedItemsFlag) {}
 
 void GroupModelImp::MemberModel::removeMember(ZEPHTreeItem* item, const QString& id, bool deleted) {
-    if (!hasRow(item))
-        return;
-    // A former member's changes are no business of this model any more.
-    if (!deleted)
-        disconnect(item, &ZEPHTreeItem::valueChanged, this, &ZEPHTreeModel::EmitValueChange);
-    // Members mostly leave in source order, that is from the front; the range removal announces
-    // that with the same signals and without looking for the row.
-    if (!deleted && ZEPHTreeModel::FindItem(0) == item && item->ID() == id) {
-        Remove(0, 0);
-        return;
-    }
+    if (!hasRow(item)) return;
     m_deleted = deleted ? item : nullptr;
     RemoveOne(item);
     m_deleted = nullptr;
@@ -352,8 +321,7 @@ void GroupModelImp::MemberModel::removeMember(ZEPHTreeItem* item, const QString&
 }
 
 QVariant GroupModelImp::MemberModel::data(const QModelIndex& index, int role) const {
-    if (m_deleted && ZEPHTreeModel::FindItem(index.row()) == m_deleted)
-        return QVariant();
+    if (m_deleted && ZEPHTreeModel::FindItem(index.row()) == m_deleted) return QVariant();
     return ZEPHTreeModel::data(index, role);
 }
 
@@ -364,19 +332,16 @@ QObject* GroupModelImp::MemberModel::FindItem(int row) const {
 
 // While a deleted member is being removed, lookups by ID stay within the live rows.
 QObject* GroupModelImp::MemberModel::FindItem(const QString& id, bool includeChildModel) const {
-    if (!m_deleted)
-        return ZEPHTreeModel::FindItem(id, includeChildModel);
+    if (!m_deleted) return ZEPHTreeModel::FindItem(id, includeChildModel);
     QObject* own = ZEPHTreeModel::FindItem(id, false);
     return own == m_deleted ? nullptr : own;
 }
 
 int GroupModelImp::MemberModel::FindItemRow(const QString& id) const {
-    if (!m_deleted)
-        return ZEPHTreeModel::FindItemRow(id);
+    if (!m_deleted) return ZEPHTreeModel::FindItemRow(id);
     const QList<ZEPHTreeItem*>& items = *const_cast<MemberModel*>(this)->GetModelItemList();
     for (int row = 0; row < items.size(); ++row) {
-        if (items.at(row) != m_deleted && items.at(row)->ID() == id)
-            return row;
+        if (items.at(row) != m_deleted && items.at(row)->ID() == id) return row;
     }
     return -1;
 }
@@ -387,8 +352,7 @@ void GroupModelImp::MemberModel::GetAllIDs(QList<QString>& ids, bool includeChil
         return;
     }
     for (ZEPHTreeItem* item : qAsConst(*GetModelItemList())) {
-        if (item != m_deleted)
-            ids.append(item->ID());
+        if (item != m_deleted) ids.append(item->ID());
     }
 }
 

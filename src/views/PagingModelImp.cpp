@@ -9,73 +9,68 @@ PagingModelImp::PagingModelImp(ZEPHTreeModel* source, unsigned int numPerPage)
       m_source(source), m_numPerPage(numPerPage == 0 ? std::numeric_limits<quint32>::max() : numPerPage) {
     updateTotalPages();
     m_rowCount = rowCount();
-    if (!source)
-        return;
+    if (!source) return;
     connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &PagingModelImp::sourceAboutToBeReset);
     connect(source, &QAbstractItemModel::modelReset, this, &PagingModelImp::sourceReset);
     connect(source, &QAbstractItemModel::dataChanged, this, &PagingModelImp::SourceModelDataChangedHandler);
     connect(source, &QAbstractItemModel::rowsInserted, this, &PagingModelImp::SourceModelCountChangedHandler);
     connect(source, &QAbstractItemModel::rowsRemoved, this, &PagingModelImp::SourceModelCountChangedHandler);
-    connect(source, &QAbstractItemModel::layoutAboutToBeChanged, this, &QAbstractItemModel::layoutAboutToBeChanged);
+    connect(source, &QAbstractItemModel::layoutAboutToBeChanged, this,
+            &QAbstractItemModel::layoutAboutToBeChanged);
     connect(source, &QAbstractItemModel::layoutChanged, this, &QAbstractItemModel::layoutChanged);
 }
 
-int PagingModelImp::sourceCount() const { return m_source ? m_source->rowCount() : 0; }
+int PagingModelImp::sourceCount() const {
+    return m_source ? m_source->rowCount() : 0;
+}
 
 int PagingModelImp::computeTotalPages() const {
     const quint32 count = quint32(sourceCount());
     return int(count / m_numPerPage + (count % m_numPerPage != 0 ? 1 : 0));
 }
 
-int PagingModelImp::lastPage() const { return qMax(computeTotalPages() - 1, 0); }
+int PagingModelImp::lastPage() const {
+    return qMax(computeTotalPages() - 1, 0);
+}
 
 int PagingModelImp::sourceRow(int row) const {
     const qint64 sourceRow = qint64(m_page) * m_numPerPage + row;
-    if (sourceRow < 0 || sourceRow > std::numeric_limits<int>::max())
-        return -1;
+    if (sourceRow < 0 || sourceRow > std::numeric_limits<int>::max()) return -1;
     return int(sourceRow);
 }
 
 // Every page before the last is full; the last holds the remainder. A page beyond the last (only
 // seen while the source has shrunk and the page is not clamped yet) is empty. Rows have no children.
 int PagingModelImp::rowCount(const QModelIndex& parent) const {
-    if (!m_source || parent.isValid())
-        return 0;
+    if (!m_source || parent.isValid()) return 0;
     const quint32 count = quint32(sourceCount());
     const int last = lastPage();
-    if (m_page > last)
-        return 0;
-    if (m_page < last)
-        return int(m_numPerPage);
+    if (m_page > last) return 0;
+    if (m_page < last) return int(m_numPerPage);
     const quint32 rest = count % m_numPerPage;
     return int(rest != 0 ? rest : (count != 0 ? m_numPerPage : 0));
 }
 
 QVariant PagingModelImp::data(const QModelIndex& index, int role) const {
     const int row = index.row();
-    if (!m_source || row < 0 || row >= rowCount())
-        return QVariant();
+    if (!m_source || row < 0 || row >= rowCount()) return QVariant();
     return m_source->FindItemValue(sourceRow(row), role);
 }
 
 QVariantMap PagingModelImp::get(int index) {
-    if (index < 0 || index >= rowCount())
-        return QVariantMap();
+    if (index < 0 || index >= rowCount()) return QVariantMap();
     return ZEPHTreeModel::get(index);
 }
 
 int PagingModelImp::FindItemRow(const QString& id) const {
-    if (!m_source)
-        return -1;
+    if (!m_source) return -1;
     const int row = m_source->FindItemRow(id);
-    if (row < 0)
-        return -1;
+    if (row < 0) return -1;
     return int(quint32(row) % m_numPerPage);
 }
 
 QObject* PagingModelImp::FindItem(int row) const {
-    if (!m_source)
-        return nullptr;
+    if (!m_source) return nullptr;
     const int inSource = sourceRow(row);
     return inSource < 0 ? nullptr : m_source->FindItem(inSource);
 }
@@ -85,8 +80,7 @@ QObject* PagingModelImp::FindItem(const QString& id, bool includeChildModel) con
 }
 
 void PagingModelImp::setPage(int page) {
-    if (page == m_page || page < 0 || page > lastPage())
-        return;
+    if (page == m_page || page < 0 || page > lastPage()) return;
     m_page = page;
     emit pageChanged(page);
     emitPageChanged();
@@ -104,8 +98,7 @@ void PagingModelImp::updateTotalPages() {
 // A page without rows has nothing to refresh: an empty range would name invalid indexes.
 void PagingModelImp::emitPageChanged() {
     const int rows = rowCount();
-    if (rows > 0)
-        emit dataChanged(index(0, 0), index(rows - 1, 0), QVector<int>());
+    if (rows > 0) emit dataChanged(index(0, 0), index(rows - 1, 0), QVector<int>());
 }
 
 // The rows are read through to the source, so they have changed already when this announces them.
@@ -130,11 +123,9 @@ void PagingModelImp::SourceModelCountChangedHandler(const QModelIndex& parent, i
     Q_UNUSED(end)
     updateTotalPages();
     const int shownPage = m_page;
-    if (m_page > lastPage())
-        setPage(lastPage());
+    if (m_page > lastPage()) setPage(lastPage());
     // The change begins on or before the page shown before: its rows may all have shifted.
-    if (start >= 0 && quint32(start) / m_numPerPage <= quint32(shownPage))
-        emitPageChanged();
+    if (start >= 0 && quint32(start) / m_numPerPage <= quint32(shownPage)) emitPageChanged();
     announceRowCount();
 }
 
@@ -143,8 +134,7 @@ void PagingModelImp::SourceModelItemRemovedHandler(const QModelIndex& parent, in
     Q_UNUSED(end)
     updateTotalPages();
     const int shownPage = m_page;
-    if (m_page > lastPage())
-        setPage(lastPage());
+    if (m_page > lastPage()) setPage(lastPage());
     m_rowCount = rowCount();
     if (start >= 0 && quint32(start) / m_numPerPage < quint32(shownPage)) {
         beginResetModel();
@@ -154,21 +144,22 @@ void PagingModelImp::SourceModelItemRemovedHandler(const QModelIndex& parent, in
 }
 
 // The changed source rows that fall on the shown page, as one range of page rows.
-void PagingModelImp::SourceModelDataChangedHandler(const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+void PagingModelImp::SourceModelDataChangedHandler(const QModelIndex& topLeft,
+                                                   const QModelIndex& bottomRight) {
     const qint64 top = topLeft.row();
     const qint64 bottom = bottomRight.row();
-    if (top > bottom)
-        return;
+    if (top > bottom) return;
     const qint64 pageStart = qint64(m_page) * m_numPerPage;
     const qint64 pageEnd = pageStart + m_numPerPage - 1;
     const qint64 first = qMax(top, pageStart);
     const qint64 last = qMin(bottom, pageEnd);
-    if (first > last)
-        return;
+    if (first > last) return;
     emit dataChanged(index(int(first - pageStart), 0), index(int(last - pageStart), 0), QVector<int>());
 }
 
-void PagingModelImp::sourceAboutToBeReset() { beginResetModel(); }
+void PagingModelImp::sourceAboutToBeReset() {
+    beginResetModel();
+}
 
 // A reset may change anything: the counts and the page follow the source inside the reset, and
 // their notifications come after it.
@@ -180,12 +171,11 @@ void PagingModelImp::sourceReset() {
     m_page = qMin(m_page, lastPage());
     m_rowCount = rowCount();
     endResetModel();
-    if (m_totalPage != oldTotal)
-        emit totalPageChanged(m_totalPage);
-    if (m_page != oldPage)
-        emit pageChanged(m_page);
-    if (m_rowCount != oldRows)
-        emit rowCountChanged();
+    if (m_totalPage != oldTotal) emit totalPageChanged(m_totalPage);
+    if (m_page != oldPage) emit pageChanged(m_page);
+    if (m_rowCount != oldRows) emit rowCountChanged();
 }
 
-QObject* ZEPHTreeModel::GetPagingModel(unsigned int numPerPage) { return new PagingModelImp(this, numPerPage); }
+QObject* ZEPHTreeModel::GetPagingModel(unsigned int numPerPage) {
+    return new PagingModelImp(this, numPerPage);
+}

@@ -67,10 +67,10 @@ Item {
 
         // "0:n0 1:n1 ..." for `count` rows.
         function numbered(count) {
-            var spec = []
+            var shape = []
             for (var i = 0; i < count; ++i)
-                spec.push(i + ":n" + i)
-            return spec.join(" ")
+                shape.push(i + ":n" + i)
+            return shape.join(" ")
         }
 
         // The groups as the delegates show them: "a[1 3] b[2]".

@@ -2,13 +2,14 @@
 
 #include "TreeBuilder.h"
 
+#include <QFile>
+
 QObject* TestHost::makeTree(const QString& spec, int flags) {
     return tree::make(spec, flags);
 }
 
 void TestHost::append(QObject* model, const QString& spec) {
-    if (auto* target = qobject_cast<ZEPHTreeModel*>(model))
-        tree::fill(target, spec);
+    if (auto* target = qobject_cast<ZEPHTreeModel*>(model)) tree::fill(target, spec);
 }
 
 QString TestHost::ids(QObject* model) const {
@@ -17,4 +18,12 @@ QString TestHost::ids(QObject* model) const {
 
 QString TestHost::dump(QObject* model) const {
     return tree::dump(model);
+}
+
+QString TestHost::writeFile(const QString& name, const QString& text) {
+    const QString path = m_files.filePath(QStringLiteral("%1-%2").arg(++m_written).arg(name));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return QString();
+    file.write(text.toUtf8());
+    return path;
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTemporaryDir>
 
 // Lets QML tests build and read models the way a host application would: QML cannot insert items
 // itself. Exposed to QML tests as the context property "testHost".
@@ -19,4 +20,11 @@ public:
     Q_INVOKABLE QString ids(QObject* model) const;
     /// A model as a tree string, through each item's child model.
     Q_INVOKABLE QString dump(QObject* model) const;
+    /// Writes `text` (UTF-8) to a new file in a folder that lives as long as the host and answers
+    /// its path; `name` ends the file name, so that its extension counts.
+    Q_INVOKABLE QString writeFile(const QString& name, const QString& text);
+
+private:
+    QTemporaryDir m_files;
+    int m_written = 0;
 };
