@@ -651,18 +651,21 @@ void tst_FilterRules::shouldPassEveryItemWithoutPredicateOrRules() {
 // that the reference reading of the raw rule list lets pass.
 void tst_FilterRules::shouldDecideLikeTheRuleListItself() {
     QRandomGenerator rng(20240601);
+    // Plain items and items that answer further roles, some with child models.
+    const auto makeItem = [&rng](const QString& id, QObject* child) -> ZEPHTreeItem* {
+        const QString name = randomValue(rng).toString();
+        if (rng.bounded(2) == 0) return new ZEPHTreeItem(id, name, child);
+        return new ValueItem(id, name, randomValue(rng), randomValue(rng), child);
+    };
     ZEPHTreeModel source(nullptr, {});
-    for (int i = 0; i < 60; ++i) {
+    for (int i = 0; i < 80; ++i) {
         ZEPHTreeModel* child = nullptr;
         if (rng.bounded(3) == 0) {
             child = new ZEPHTreeModel(nullptr, {});
             for (int j = int(rng.bounded(4)); j > 0; --j)
-                child->AppendItem(new ValueItem(QStringLiteral("c%1_%2").arg(i).arg(j),
-                                                randomValue(rng).toString(), randomValue(rng),
-                                                randomValue(rng)));
+                child->AppendItem(makeItem(QStringLiteral("c%1_%2").arg(i).arg(j), nullptr));
         }
-        source.AppendItem(new ValueItem(QString::number(i), randomValue(rng).toString(), randomValue(rng),
-                                        randomValue(rng), child));
+        source.AppendItem(makeItem(QString::number(i), child));
     }
     for (int round = 0; round < 400; ++round) {
         const QVariantList rules = randomRules(rng);

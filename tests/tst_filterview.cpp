@@ -16,7 +16,6 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
-#include <functional>
 #include <memory>
 
 namespace {

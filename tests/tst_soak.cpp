@@ -75,7 +75,12 @@ void TstSoak::shouldReturnMemoryAfterModelsWithViews() {
     constexpr int kWarmUp = 20;
     QList<QPointer<QObject>> probes;
     qint64 baseline = 0;
+    QElapsedTimer clock;
+    clock.start();
     for (int i = 0; i < iterations; ++i) {
+        // Progress, so that a slowdown over the run (something that grows per model) shows.
+        if (i % 100 == 0 && i > 0)
+            qInfo("cycle %d: %lld ms, resident %lld KiB", i, clock.restart(), residentKiB());
         cycle(1000, probes);
         for (const QPointer<QObject>& probe : probes)
             QVERIFY2(!probe, "an object outlived its model");

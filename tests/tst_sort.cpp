@@ -231,7 +231,7 @@ QVariant randomValue(QRandomGenerator& rng, int kind) {
     case 7:
         return QVariant(QByteArray(strings[rng.bounded(10)]));
     case 8:
-        return QVariant(qlonglong(rng.bounded(3)) * std::numeric_limits<qlonglong>::max() / 2 - 1);
+        return QVariant(qlonglong(rng.bounded(3)) * (std::numeric_limits<qlonglong>::max() / 2) - 1);
     case 9:
         return QVariant(qulonglong(rng.bounded(3)) * (std::numeric_limits<qulonglong>::max() / 2));
     case 10:

@@ -31,10 +31,21 @@ bool sameString(const QVariant& value, const QString& text) {
     const QString held = value.toString();
     return held == text && held.isNull() == text.isNull();
 }
+// Set while QML instantiates an item (see createInto below).
+thread_local bool t_madeByQml = false;
 } // namespace
 
+// QML makes its items here. Such an item belongs to the engine like any object QML makes, and the
+// engine puts its own record on it, dropping (and leaking) any ownership record made before; so the
+// constructor leaves the ownership alone for these.
+template <> void QQmlPrivate::createInto<ZEPHTreeItem>(void* memory) {
+    t_madeByQml = true;
+    new (memory) QQmlElement<ZEPHTreeItem>;
+    t_madeByQml = false;
+}
+
 ZEPHTreeItem::ZEPHTreeItem() : m_jsonIsMirror(false) {
-    QQmlEngine::setObjectOwnership(this, QQmlEngine::CppOwnership);
+    if (!t_madeByQml) QQmlEngine::setObjectOwnership(this, QQmlEngine::CppOwnership);
 }
 
 ZEPHTreeItem::ZEPHTreeItem(const QString& id, const QString& name, QObject* childModel)

@@ -17,8 +17,9 @@ class ZEPHTreeModelWorker : public QObject {
 public:
     explicit ZEPHTreeModelWorker(ZEPHTreeModel* model);
 
-    /// Runs `call` in the worker's thread and blocks until it returned; false without running it
-    /// when that thread has ended or the worker is destroyed first.
+    /// Runs `call` in the worker's thread and blocks until it returned. False without running it
+    /// when that thread does not run (not started or ended, also while the call waits) or the
+    /// worker is destroyed first. Called in the worker's own thread, it runs `call` at once.
     static bool Invoke(ZEPHTreeModelWorker* worker, const std::function<bool(ZEPHTreeModelWorker*)>& call);
 
     /// An item pointer carried as a void* variant.
@@ -29,6 +30,8 @@ public:
 
     ZEPHTreeModel* model() const { return m_model.data(); }
 
+    // Each slot unwraps its arguments (item variants to item pointers, null when a variant holds
+    // no pointer) and calls the model operation of its name; RemoveList calls Remove(idList).
 public slots:
     void MoveRow(int sourceRowIndex, int destinationRowIndex);
     bool AppendItem(QVariant item);

@@ -50,6 +50,16 @@ void release(QObject* object) {
     else
         object->deleteLater();
 }
+
+// Deletes `object` at once where that is safe: in its own thread, or when that thread no longer
+// runs. An object that lives in another running thread is deleted there instead.
+void destroyNow(QObject* object) {
+    QThread* owner = object->thread();
+    if (!owner || owner == QThread::currentThread() || !owner->isRunning())
+        delete object;
+    else
+        object->deleteLater();
+}
 } // namespace
 
 bool ZEPHTreeModel::keptAlive(const QObject* object) const {
@@ -248,10 +258,10 @@ void ZEPHTreeModel::ClearAllSourceContainer() {
                 model->ClearAllSourceContainer();
                 model->m_keepAlive = previous;
             }
-            delete child;
+            destroyNow(child);
         }
         m_valueConnections.remove(item);
-        delete item;
+        destroyNow(item);
     }
 }
 

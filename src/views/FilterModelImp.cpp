@@ -91,9 +91,6 @@ void FilterModelImp::connectSource() {
     connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this,
             &FilterModelImp::onSourceRowsAboutToBeRemoved);
     connect(source, &ZEPHTreeModel::rowCountChanged, this, &FilterModelImp::onSourceCountChanged);
-    for (int row = 0; row < source->rowCount(); ++row) {
-        if (ZEPHTreeItem* item = sourceItem(row)) followChildModel(item);
-    }
 }
 
 ZEPHTreeItem* FilterModelImp::sourceItem(int row) const {
@@ -133,10 +130,13 @@ void FilterModelImp::followChildModel(ZEPHTreeItem* item) {
 
 bool FilterModelImp::refilter() {
     if (!m_source) return false;
+    // The walk also follows the child models of the source's items (see followChildModel).
     QList<ZEPHTreeItem*> passing;
     for (int row = 0; row < m_source->rowCount(); ++row) {
         ZEPHTreeItem* item = sourceItem(row);
-        if (item && passes(item)) passing.append(item);
+        if (!item) continue;
+        followChildModel(item);
+        if (passes(item)) passing.append(item);
     }
     for (ZEPHTreeItem* item : passing)
         follow(item);

@@ -5,6 +5,8 @@
 
 #include <QVariantMap>
 
+#include <typeinfo>
+
 namespace {
 const QLatin1String kRoleName("RoleName");
 const QLatin1String kRule("Rule");
@@ -41,6 +43,10 @@ FilterRules::FilterRules(const QVariantList& rules, bool orAllRules) : m_orAll(o
         const QVariantMap map = rule.toMap();
         Entry entry;
         entry.roleName = map.value(kRoleName).toString();
+        if (entry.roleName == QLatin1String("idRole"))
+            entry.plainRole = ZEPHTreeItem::IdRole;
+        else if (entry.roleName == QLatin1String("nameRole"))
+            entry.plainRole = ZEPHTreeItem::NameRole;
         if (map.contains(kRule)) {
             entry.comparisons.append(compile(map.value(kRule).toInt(), map.value(kValue)));
         } else {
@@ -83,14 +89,39 @@ FilterRules::Comparison FilterRules::compile(int code, const QVariant& value) {
     return comparison;
 }
 
+// Decides a comparison code from the order of the item value against the rule value (-1 less,
+// 1 greater, 0 neither).
+bool FilterRules::decide(int code, int order) {
+    switch (code) {
+    case ZEPHTreeModel::Eq:
+        return order == 0;
+    case ZEPHTreeModel::Ne:
+        return order != 0;
+    case ZEPHTreeModel::Ge:
+        return order >= 0;
+    case ZEPHTreeModel::Gt:
+        return order > 0;
+    case ZEPHTreeModel::Le:
+        return order <= 0;
+    default: // Lt
+        return order < 0;
+    }
+}
+
+// The comparison for an item value that is a string (the substring codes search the string).
+bool FilterRules::holds(const Comparison& comparison, const QString& itemText) {
+    const int code = comparison.code;
+    const Operand& op = comparison.operand;
+    if (code == ZEPHTreeModel::SubStr) return itemText.indexOf(op.text, 0, Qt::CaseSensitive) >= 0;
+    if (code == ZEPHTreeModel::InsensitiveSubStr)
+        return itemText.toLower().indexOf(op.lowerText, 0, Qt::CaseSensitive) >= 0;
+    return isOrdered(code) && decide(code, threeWay(itemText, op.stringValue));
+}
+
 bool FilterRules::holds(const Comparison& comparison, const QVariant& itemValue) {
     const int code = comparison.code;
     const Operand& op = comparison.operand;
-    if (isSubstring(code)) {
-        const QString text = textOf(itemValue);
-        if (code == ZEPHTreeModel::SubStr) return text.indexOf(op.text, 0, Qt::CaseSensitive) >= 0;
-        return text.toLower().indexOf(op.lowerText, 0, Qt::CaseSensitive) >= 0;
-    }
+    if (isSubstring(code)) return holds(comparison, textOf(itemValue));
     if (!isOrdered(code)) return false;
     // -1: item value less than the rule value, 1: greater, 0: neither (also for types that have no
     // order, such as maps, lists, objects and invalid values).
@@ -137,31 +168,25 @@ bool FilterRules::holds(const Comparison& comparison, const QVariant& itemValue)
     default:
         break;
     }
-    switch (code) {
-    case ZEPHTreeModel::Eq:
-        return order == 0;
-    case ZEPHTreeModel::Ne:
-        return order != 0;
-    case ZEPHTreeModel::Ge:
-        return order >= 0;
-    case ZEPHTreeModel::Gt:
-        return order > 0;
-    case ZEPHTreeModel::Le:
-        return order <= 0;
-    default: // Lt
-        return order < 0;
-    }
+    return decide(code, order);
 }
 
-bool FilterRules::entryHolds(const Entry& entry, const ZEPHTreeItem* item) {
-    // A group without sub-rules never holds; a single rule is exactly one comparison.
-    if (entry.comparisons.isEmpty()) return false;
-    const QVariant value = item->getData(entry.roleName);
+template <typename Value> bool FilterRules::entryHolds(const Entry& entry, const Value& value) {
     if (!entry.isGroup) return holds(entry.comparisons.first(), value);
     for (const Comparison& comparison : entry.comparisons) {
         if (holds(comparison, value) == entry.groupOrAll) return entry.groupOrAll;
     }
     return !entry.groupOrAll;
+}
+
+bool FilterRules::entryHolds(const Entry& entry, const ZEPHTreeItem* item) {
+    // A group without sub-rules never holds; a single rule is exactly one comparison.
+    if (entry.comparisons.isEmpty()) return false;
+    // A plain item answers "idRole" and "nameRole" with its ID and name as strings: reading them
+    // directly gives the same value without the lookup by name.
+    if (entry.plainRole != 0 && typeid(*item) == typeid(ZEPHTreeItem))
+        return entryHolds(entry, entry.plainRole == ZEPHTreeItem::IdRole ? item->ID() : item->Name());
+    return entryHolds(entry, item->getData(entry.roleName));
 }
 
 bool FilterRules::matches(const ZEPHTreeItem* item) const {

@@ -56,13 +56,17 @@ private:
     // A single rule is an entry with one comparison; a group holds its own combination flag.
     struct Entry {
         QString roleName;
+        int plainRole = 0; // the role number of "idRole" or "nameRole", else 0
         bool isGroup = false;
         bool groupOrAll = false;
         QVector<Comparison> comparisons;
     };
 
     static Comparison compile(int code, const QVariant& value);
+    static bool decide(int code, int order);
     static bool holds(const Comparison& comparison, const QVariant& itemValue);
+    static bool holds(const Comparison& comparison, const QString& itemText);
+    template <typename Value> static bool entryHolds(const Entry& entry, const Value& value);
     static bool entryHolds(const Entry& entry, const ZEPHTreeItem* item);
     bool matches(const ZEPHTreeItem* item) const;
     bool descendantPasses(const ZEPHTreeItem* item, QSet<const QObject*>& visitedModels) const;
