@@ -263,11 +263,13 @@ bool ZEPHTreeModel::insertListAt(QList<ZEPHTreeItem*> itemList, bool atHead) {
     if (added > 0) {
         if (atHead) std::reverse(block.begin(), block.end());
         const int first = atHead ? 0 : m_items.size();
+        const int filedBefore = m_idIndex.size();
         beginInsertRows(QModelIndex(), first, first + added - 1);
         insertRows(first, block);
         // Of two new rows with one ID the one inserted last is found by ID; at the head that is
-        // the earlier entry of the list, as the walk runs from the last entry to the first.
-        if (atHead && !merging) {
+        // the earlier entry of the list, as the walk runs from the last entry to the first. Only
+        // needed when some new row shares its ID.
+        if (atHead && m_idIndex.size() - filedBefore != added) {
             for (auto it = block.crbegin(); it != block.crend(); ++it)
                 fileItem(*it);
         }
