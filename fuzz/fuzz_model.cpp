@@ -155,9 +155,12 @@ private:
             model->RemoveOne(item ? item->ID() : QStringLiteral("nope"));
             break;
         }
-        case 6:
-            model->Remove(m_in.row(count), m_in.row(count));
+        case 6: {
+            // Arguments are read into locals first: their evaluation order is unspecified.
+            const int head = m_in.row(count), tail = m_in.row(count);
+            model->Remove(head, tail);
             break;
+        }
         case 7: {
             QStringList ids;
             for (int n = m_in.below(4); n > 0; --n) {
@@ -167,9 +170,10 @@ private:
             model->Remove(ids);
             break;
         }
-        case 8:
-            model->MoveRow(m_in.row(count), m_in.row(count));
-            break;
+        case 8: {
+            const int from = m_in.row(count), to = m_in.row(count);
+            model->MoveRow(from, to);
+        } break;
         case 9:
             model->ReplaceItemsList(newList(true));
             break;
@@ -211,9 +215,10 @@ private:
         case 14:
             model->SortByRules(sortRules(), m_in.below(4));
             break;
-        case 15:
-            model->SortByRoleAndKeep(m_in.flag() ? kNameRole : kIdRole, m_in.flag());
-            break;
+        case 15: {
+            const int role = m_in.flag() ? kNameRole : kIdRole;
+            model->SortByRoleAndKeep(role, m_in.flag());
+        } break;
         case 16:
             m_filterRules = rules();
             m_filterOrAll = m_in.flag();

@@ -65,9 +65,9 @@ QString rows(ZEPHTreeModel* model) {
     return parts.join(QLatin1Char(' '));
 }
 
-// The items of a list spec; "~" stands for a null entry.
-QList<ZEPHTreeItem*> listOf(const QString& spec) {
-    QList<ZEPHTreeItem*> items = tree::items(spec);
+// The items of a list shape; "~" stands for a null entry.
+QList<ZEPHTreeItem*> listOf(const QString& shape) {
+    QList<ZEPHTreeItem*> items = tree::items(shape);
     for (ZEPHTreeItem*& item : items) {
         if (item->ID() == QLatin1String("~")) {
             delete item;
@@ -123,10 +123,10 @@ void destroyWithItems(std::unique_ptr<Probe>& model) {
     flushDeletes();
 }
 
-std::unique_ptr<Probe> makeProbe(const QString& spec, int flags, const QHash<int, QByteArray>& roles = {},
+std::unique_ptr<Probe> makeProbe(const QString& shape, int flags, const QHash<int, QByteArray>& roles = {},
                                  PF_DUPLICATE_HANDLER handler = {}) {
     std::unique_ptr<Probe> model(new Probe(nullptr, roles, flags, std::move(handler)));
-    tree::fill(model.get(), spec);
+    tree::fill(model.get(), shape);
     return model;
 }
 

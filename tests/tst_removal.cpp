@@ -61,9 +61,9 @@ QList<ZEPHTreeItem*> own(ZEPHTreeModel* model, const QString& ids) {
     return items;
 }
 
-// The items of a list spec; "~" stands for a null entry.
-QList<ZEPHTreeItem*> listOf(const QString& spec) {
-    QList<ZEPHTreeItem*> items = tree::items(spec);
+// The items of a list shape; "~" stands for a null entry.
+QList<ZEPHTreeItem*> listOf(const QString& shape) {
+    QList<ZEPHTreeItem*> items = tree::items(shape);
     for (ZEPHTreeItem*& item : items) {
         if (item->ID() == QLatin1String("~")) {
             delete item;
@@ -103,9 +103,9 @@ bool runRemoval(Probe* model, const QString& op) {
     return true;
 }
 
-std::unique_ptr<Probe> makeProbe(const QString& spec, int flags) {
+std::unique_ptr<Probe> makeProbe(const QString& shape, int flags) {
     std::unique_ptr<Probe> model(new Probe(nullptr, {}, flags));
-    tree::fill(model.get(), spec);
+    tree::fill(model.get(), shape);
     return model;
 }
 

@@ -60,8 +60,8 @@ bool finishesWithoutOwner(const std::function<void()>& work, int ms) {
     return finished;
 }
 
-QList<ZEPHTreeItem*> listOf(const QString& spec) {
-    QList<ZEPHTreeItem*> items = tree::items(spec);
+QList<ZEPHTreeItem*> listOf(const QString& shape) {
+    QList<ZEPHTreeItem*> items = tree::items(shape);
     for (ZEPHTreeItem*& item : items) {
         if (item->ID() == QLatin1String("~")) {
             delete item;
@@ -100,8 +100,8 @@ Outcome runOperation(ZEPHTreeModel* model, const QString& op) {
     const QStringList args = rest.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     Outcome outcome;
     outcome.result = true;
-    const auto single = [&](const std::function<bool(ZEPHTreeItem*)>& call, const QString& spec) {
-        ZEPHTreeItem* item = listOf(spec).value(0);
+    const auto single = [&](const std::function<bool(ZEPHTreeItem*)>& call, const QString& shape) {
+        ZEPHTreeItem* item = listOf(shape).value(0);
         QPointer<ZEPHTreeItem> guard = item;
         outcome.result = call(item);
         if (!outcome.result && item) {

@@ -4,12 +4,12 @@
 
 #include <QFile>
 
-QObject* TestHost::makeTree(const QString& spec, int flags) {
-    return tree::make(spec, flags);
+QObject* TestHost::makeTree(const QString& shape, int flags) {
+    return tree::make(shape, flags);
 }
 
-void TestHost::append(QObject* model, const QString& spec) {
-    if (auto* target = qobject_cast<ZEPHTreeModel*>(model)) tree::fill(target, spec);
+void TestHost::append(QObject* model, const QString& shape) {
+    if (auto* target = qobject_cast<ZEPHTreeModel*>(model)) tree::fill(target, shape);
 }
 
 QString TestHost::ids(QObject* model) const {

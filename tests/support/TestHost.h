@@ -13,9 +13,9 @@ public:
 
     /// A new model filled from a tree string ("A[B C] D", see TreeBuilder.h) with creation `flags`;
     /// the default 1 hands the model to the QML engine, which collects it once unreferenced.
-    Q_INVOKABLE QObject* makeTree(const QString& spec, int flags = 1);
+    Q_INVOKABLE QObject* makeTree(const QString& shape, int flags = 1);
     /// Appends the items of a tree string to `model` in one AppendItemsList, as a host inserts.
-    Q_INVOKABLE void append(QObject* model, const QString& spec);
+    Q_INVOKABLE void append(QObject* model, const QString& shape);
     /// The IDs of a model's rows, space separated.
     Q_INVOKABLE QString ids(QObject* model) const;
     /// A model as a tree string, through each item's child model.

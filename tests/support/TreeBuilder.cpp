@@ -48,18 +48,18 @@ ZEPHTreeModel* asModel(const QObject* model) { return qobject_cast<ZEPHTreeModel
 
 } // namespace
 
-QList<ZEPHTreeItem*> items(const QString& spec, int childFlags) {
-    Parser parser{spec, 0, childFlags};
+QList<ZEPHTreeItem*> items(const QString& shape, int childFlags) {
+    Parser parser{shape, 0, childFlags};
     return parser.parseList();
 }
 
-void fill(ZEPHTreeModel* model, const QString& spec, int childFlags) {
-    model->AppendItemsList(items(spec, childFlags));
+void fill(ZEPHTreeModel* model, const QString& shape, int childFlags) {
+    model->AppendItemsList(items(shape, childFlags));
 }
 
-ZEPHTreeModel* make(const QString& spec, int flags) {
+ZEPHTreeModel* make(const QString& shape, int flags) {
     auto* model = new ZEPHTreeModel(nullptr, {}, flags);
-    fill(model, spec);
+    fill(model, shape);
     return model;
 }
 

@@ -11,12 +11,12 @@
 //   "A[B C] D"     A carries a child model holding B and C
 namespace tree {
 
-/// The items described by `spec`; child models are new models made with `childFlags`.
-QList<ZEPHTreeItem*> items(const QString& spec, int childFlags = 0);
-/// Appends the items described by `spec` to `model`.
-void fill(ZEPHTreeModel* model, const QString& spec, int childFlags = 0);
-/// A new parentless model with the default roles, `flags`, filled from `spec`.
-ZEPHTreeModel* make(const QString& spec, int flags = 0);
+/// The items described by `shape`; child models are new models made with `childFlags`.
+QList<ZEPHTreeItem*> items(const QString& shape, int childFlags = 0);
+/// Appends the items described by `shape` to `model`.
+void fill(ZEPHTreeModel* model, const QString& shape, int childFlags = 0);
+/// A new parentless model with the default roles, `flags`, filled from `shape`.
+ZEPHTreeModel* make(const QString& shape, int flags = 0);
 /// The IDs of the model's rows, space separated ("A B").
 QString ids(const QObject* model);
 /// The names of the model's rows, space separated.
