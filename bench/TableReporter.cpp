@@ -1,13 +1,11 @@
 #include "TableReporter.h"
 
-#include <QFile>
 #include <QSysInfo>
 #include <QThread>
 
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <iostream>
 #include <sstream>
 
 namespace {

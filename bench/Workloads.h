@@ -1,8 +1,6 @@
 #pragma once
 
-#include <vector>
-
-// Each registers its cases for the given row counts, contenders of one size next to each other.
+// Each registers its cases for one row count (the contenders of a workload next to each other).
 void registerModelWorkloads(int n, bool withSingleAppends);
 void registerSortWorkloads(int n);
 void registerViewWorkloads(int n);

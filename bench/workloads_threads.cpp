@@ -37,7 +37,6 @@ public:
     template <typename F> void run(F f) {
         QMetaObject::invokeMethod(&m_anchor, f, Qt::BlockingQueuedConnection);
     }
-    QObject* anchor() { return &m_anchor; }
 
 private:
     QThread m_thread;

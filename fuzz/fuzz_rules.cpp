@@ -40,12 +40,17 @@ QVariant decodeValue(Reader& in, int depth, int& budget) {
     }
     case 6:
         return QString::fromLatin1(kStrings[in.below(7)]);
-    case 7:
-        return QByteArray(1 + in.below(3), char(in.byte()));
+    case 7: {
+        // Arguments are read into locals first: their evaluation order is unspecified.
+        const int size = 1 + in.below(3);
+        return QByteArray(size, char(in.byte()));
+    }
     case 8:
         return QStringList{QStringLiteral("a"), QString::fromLatin1(kStrings[in.below(7)])};
-    case 9:
-        return QDate(2000 + in.below(30), 1 + in.below(12), 1);
+    case 9: {
+        const int year = 2000 + in.below(30);
+        return QDate(year, 1 + in.below(12), 1);
+    }
     case 10: {
         QVariantList list;
         for (int n = in.below(5); n > 0 && budget > 0; --n)
@@ -54,8 +59,10 @@ QVariant decodeValue(Reader& in, int depth, int& budget) {
     }
     default: {
         QVariantMap map;
-        for (int n = in.below(5); n > 0 && budget > 0; --n)
-            map.insert(QString::fromLatin1(kKeys[in.below(7)]), decodeValue(in, depth + 1, budget));
+        for (int n = in.below(5); n > 0 && budget > 0; --n) {
+            const QString key = QString::fromLatin1(kKeys[in.below(7)]);
+            map.insert(key, decodeValue(in, depth + 1, budget));
+        }
         return map;
     }
     }

@@ -243,6 +243,7 @@ private slots:
     void shouldKeepViewsSafeWhenSourceDiesFirst();
     void shouldDisposeChildModelsOfRemovedItems();
     void shouldKeepItemsOfEndedThreads();
+    void shouldFollowChildModelOfItemSwappedInSilently();
 };
 
 void TstStress::shouldAccountForEveryForwardedCall() {
@@ -459,6 +460,33 @@ void TstStress::shouldKeepItemsOfEndedThreads() {
     QCOMPARE(filter->rowCount(), 0);
     for (const QPointer<ZEPHTreeItem>& item : made)
         QVERIFY(!item);
+}
+
+// Found by the model fuzzer (fuzz/corpus/model/silent_item_child_model): ReplaceItemsListEx swaps
+// items into existing rows with no rowsInserted, so a filter view never connects their
+// childModelValueChanged(); a child model that later makes such an item pass by a descendant goes
+// unnoticed, while a view built afresh shows the item.
+void TstStress::shouldFollowChildModelOfItemSwappedInSilently() {
+    std::unique_ptr<ZEPHTreeModel> model(tree::make("X:b"));
+    const QVariantList rules{QVariantMap{{QStringLiteral("RoleName"), QStringLiteral("nameRole")},
+                                         {QStringLiteral("Rule"), ZEPHTreeModel::Eq},
+                                         {QStringLiteral("Value"), QStringLiteral("a")}}};
+    std::unique_ptr<ZEPHTreeModel> filter(
+        qobject_cast<ZEPHTreeModel*>(model->GetFilterModel(rules, true, 0)));
+    QVERIFY(model->ReplaceItemsListEx(tree::items(QStringLiteral("Y:b"))));
+    QCOMPARE(tree::ids(filter.get()), QString());
+
+    QPointer<ZEPHTreeModel> child = tree::make("C:a");
+    qobject_cast<ZEPHTreeItem*>(model->FindItem(0))->SetChildModel(child);
+    std::unique_ptr<ZEPHTreeModel> fresh(qobject_cast<ZEPHTreeModel*>(model->GetFilterModel(rules, true, 0)));
+    QCOMPARE(tree::ids(fresh.get()), QStringLiteral("Y"));
+    QEXPECT_FAIL("", "the filter view follows child models only of items announced by rowsInserted",
+                 Continue);
+    QCOMPARE(tree::ids(filter.get()), QStringLiteral("Y"));
+    filter.reset();
+    model.reset();
+    flushDeletes();
+    delete child.data(); // the model disposes of its rows' child models; this one only if it did not
 }
 
 QTEST_MAIN(TstStress)
