@@ -259,7 +259,7 @@ void FilterModelImp::onItemDestroyed(QObject* object) {
     unfileItem(item);
     m_rows.remove(item);
     m_items[row] = &standIn;
-    m_rows[&standIn].rowHint = row;
+    m_rows[&standIn].rowHint = row - m_hintBase;
     RemoveOne(&standIn);
     emit rowCountChanged();
     dropDepartedRows(nullptr);
