@@ -65,18 +65,6 @@ QString rows(ZEPHTreeModel* model) {
     return parts.join(QLatin1Char(' '));
 }
 
-// The items of a list shape; "~" stands for a null entry.
-QList<ZEPHTreeItem*> listOf(const QString& shape) {
-    QList<ZEPHTreeItem*> items = tree::items(shape);
-    for (ZEPHTreeItem*& item : items) {
-        if (item->ID() == QLatin1String("~")) {
-            delete item;
-            item = nullptr;
-        }
-    }
-    return items;
-}
-
 ZEPHTreeItem* rowItem(ZEPHTreeModel* model, int row) {
     return qobject_cast<ZEPHTreeItem*>(model->FindItem(row));
 }
@@ -94,7 +82,7 @@ bool runInsertion(Probe* model, const QString& op, QList<QPointer<ZEPHTreeItem>>
     }
     // The "...Row" operations hand over a row of the model instead of new items.
     const QList<ZEPHTreeItem*> items =
-        verb.endsWith(QLatin1String("Row")) ? QList<ZEPHTreeItem*>() : listOf(rest);
+        verb.endsWith(QLatin1String("Row")) ? QList<ZEPHTreeItem*>() : tree::listOf(rest);
     for (ZEPHTreeItem* item : items) {
         if (item) passed << item;
     }

@@ -61,18 +61,6 @@ QList<ZEPHTreeItem*> own(ZEPHTreeModel* model, const QString& ids) {
     return items;
 }
 
-// The items of a list shape; "~" stands for a null entry.
-QList<ZEPHTreeItem*> listOf(const QString& shape) {
-    QList<ZEPHTreeItem*> items = tree::items(shape);
-    for (ZEPHTreeItem*& item : items) {
-        if (item->ID() == QLatin1String("~")) {
-            delete item;
-            item = nullptr;
-        }
-    }
-    return items;
-}
-
 // Runs one operation written as "<operation> <arguments>" and answers its result (true for the
 // operations without one).
 bool runRemoval(Probe* model, const QString& op) {
@@ -91,9 +79,9 @@ bool runRemoval(Probe* model, const QString& op) {
     else if (verb == QLatin1String("move"))
         model->MoveRow(args.at(0).toInt(), args.at(1).toInt());
     else if (verb == QLatin1String("replace"))
-        return model->ReplaceItemsList(listOf(rest));
+        return model->ReplaceItemsList(tree::listOf(rest));
     else if (verb == QLatin1String("replaceEx"))
-        return model->ReplaceItemsListEx(listOf(rest));
+        return model->ReplaceItemsListEx(tree::listOf(rest));
     else if (verb == QLatin1String("replaceOwn"))
         return model->ReplaceItemsList(own(model, rest));
     else if (verb == QLatin1String("replaceExOwn"))

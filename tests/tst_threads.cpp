@@ -60,17 +60,6 @@ bool finishesWithoutOwner(const std::function<void()>& work, int ms) {
     return finished;
 }
 
-QList<ZEPHTreeItem*> listOf(const QString& shape) {
-    QList<ZEPHTreeItem*> items = tree::items(shape);
-    for (ZEPHTreeItem*& item : items) {
-        if (item->ID() == QLatin1String("~")) {
-            delete item;
-            item = nullptr;
-        }
-    }
-    return items;
-}
-
 QList<ZEPHTreeItem*> own(ZEPHTreeModel* model, const QString& ids) {
     QList<ZEPHTreeItem*> items;
     for (const QString& id : ids.split(QLatin1Char(' '), Qt::SkipEmptyParts))
@@ -101,7 +90,7 @@ Outcome runOperation(ZEPHTreeModel* model, const QString& op) {
     Outcome outcome;
     outcome.result = true;
     const auto single = [&](const std::function<bool(ZEPHTreeItem*)>& call, const QString& shape) {
-        ZEPHTreeItem* item = listOf(shape).value(0);
+        ZEPHTreeItem* item = tree::listOf(shape).value(0);
         QPointer<ZEPHTreeItem> guard = item;
         outcome.result = call(item);
         if (!outcome.result && item) {
@@ -117,13 +106,13 @@ Outcome runOperation(ZEPHTreeModel* model, const QString& op) {
         single([&](ZEPHTreeItem* item) { return model->InsertItem(args.at(0).toInt(), item); },
                rest.section(QLatin1Char(' '), 1));
     else if (verb == QLatin1String("appendList"))
-        outcome.result = model->AppendItemsList(listOf(rest));
+        outcome.result = model->AppendItemsList(tree::listOf(rest));
     else if (verb == QLatin1String("prependList"))
-        outcome.result = model->PrependItemsList(listOf(rest));
+        outcome.result = model->PrependItemsList(tree::listOf(rest));
     else if (verb == QLatin1String("replace"))
-        outcome.result = model->ReplaceItemsList(listOf(rest));
+        outcome.result = model->ReplaceItemsList(tree::listOf(rest));
     else if (verb == QLatin1String("replaceEx"))
-        outcome.result = model->ReplaceItemsListEx(listOf(rest));
+        outcome.result = model->ReplaceItemsListEx(tree::listOf(rest));
     else if (verb == QLatin1String("replaceOwn"))
         outcome.result = model->ReplaceItemsList(own(model, rest));
     else if (verb == QLatin1String("replaceExOwn"))

@@ -17,8 +17,7 @@ struct Parser {
         QList<ZEPHTreeItem*> result;
         for (;;) {
             skipSpaces();
-            if (pos >= text.size() || text.at(pos) == QLatin1Char(']'))
-                return result;
+            if (pos >= text.size() || text.at(pos) == QLatin1Char(']')) return result;
             result.append(parseItem());
         }
     }
@@ -37,20 +36,32 @@ struct Parser {
             ++pos;
             child = new ZEPHTreeModel(nullptr, {}, childFlags);
             child->AppendItemsList(parseList());
-            if (pos < text.size() && text.at(pos) == QLatin1Char(']'))
-                ++pos;
+            if (pos < text.size() && text.at(pos) == QLatin1Char(']')) ++pos;
         }
         return new ZEPHTreeItem(id, name, child);
     }
 };
 
-ZEPHTreeModel* asModel(const QObject* model) { return qobject_cast<ZEPHTreeModel*>(const_cast<QObject*>(model)); }
+ZEPHTreeModel* asModel(const QObject* model) {
+    return qobject_cast<ZEPHTreeModel*>(const_cast<QObject*>(model));
+}
 
 } // namespace
 
 QList<ZEPHTreeItem*> items(const QString& shape, int childFlags) {
     Parser parser{shape, 0, childFlags};
     return parser.parseList();
+}
+
+QList<ZEPHTreeItem*> listOf(const QString& shape) {
+    QList<ZEPHTreeItem*> result = items(shape);
+    for (ZEPHTreeItem*& item : result) {
+        if (item->ID() == QLatin1String("~")) {
+            delete item;
+            item = nullptr;
+        }
+    }
+    return result;
 }
 
 void fill(ZEPHTreeModel* model, const QString& shape, int childFlags) {
@@ -66,8 +77,7 @@ ZEPHTreeModel* make(const QString& shape, int flags) {
 static QString join(const QObject* model, bool useNames) {
     QStringList parts;
     ZEPHTreeModel* m = asModel(model);
-    if (!m)
-        return QString();
+    if (!m) return QString();
     for (int row = 0; row < m->rowCount(); ++row) {
         auto* item = qobject_cast<ZEPHTreeItem*>(m->FindItem(row));
         parts << (item ? (useNames ? item->Name() : item->ID()) : QStringLiteral("?"));
@@ -75,14 +85,17 @@ static QString join(const QObject* model, bool useNames) {
     return parts.join(QLatin1Char(' '));
 }
 
-QString ids(const QObject* model) { return join(model, false); }
+QString ids(const QObject* model) {
+    return join(model, false);
+}
 
-QString names(const QObject* model) { return join(model, true); }
+QString names(const QObject* model) {
+    return join(model, true);
+}
 
 QString dump(const QObject* model) {
     ZEPHTreeModel* m = asModel(model);
-    if (!m)
-        return QString();
+    if (!m) return QString();
     QStringList parts;
     for (int row = 0; row < m->rowCount(); ++row) {
         auto* item = qobject_cast<ZEPHTreeItem*>(m->FindItem(row));

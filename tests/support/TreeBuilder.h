@@ -13,6 +13,8 @@ namespace tree {
 
 /// The items described by `shape`; child models are new models made with `childFlags`.
 QList<ZEPHTreeItem*> items(const QString& shape, int childFlags = 0);
+/// As items(), with "~" standing for a null entry.
+QList<ZEPHTreeItem*> listOf(const QString& shape);
 /// Appends the items described by `shape` to `model`.
 void fill(ZEPHTreeModel* model, const QString& shape, int childFlags = 0);
 /// A new parentless model with the default roles, `flags`, filled from `shape`.
