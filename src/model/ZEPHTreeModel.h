@@ -238,7 +238,7 @@ private:
     void mergeDuplicate(ZEPHTreeItem* item, ZEPHTreeItem* existing);
     int mergedRow(ZEPHTreeItem* existing, const QString& id) const;
     bool insertListAt(QList<ZEPHTreeItem*> itemList, bool atHead);
-    void insertRows(int row, const QList<ZEPHTreeItem*>& items);
+    void placeRows(int row, const QList<ZEPHTreeItem*>& items);
     void connectValueChange(ZEPHTreeItem* item);
 
     void fileItem(ZEPHTreeItem* item);

@@ -108,7 +108,7 @@ int ZEPHTreeModel::mergedRow(ZEPHTreeItem* existing, const QString& id) const {
 }
 
 // Puts new rows at `row` and files them under their IDs (one lookup of each ID).
-void ZEPHTreeModel::insertRows(int row, const QList<ZEPHTreeItem*>& items) {
+void ZEPHTreeModel::placeRows(int row, const QList<ZEPHTreeItem*>& items) {
     const int added = items.size();
     const int oldCount = m_items.size();
     // Every row behind an insertion at the head moves by the same amount: the hint base follows.
@@ -170,7 +170,7 @@ bool ZEPHTreeModel::AppendItem(ZEPHTreeItem* item) {
         connectValueChange(item);
         const int n = m_items.size();
         beginInsertRows(QModelIndex(), n, n);
-        insertRows(n, {item});
+        placeRows(n, {item});
         endInsertRows();
     }
     KeepSortingCheck();
@@ -200,7 +200,7 @@ bool ZEPHTreeModel::PrependItem(ZEPHTreeItem* item) {
         if (hasRow(item)) return false;
         connectValueChange(item);
         beginInsertRows(QModelIndex(), 0, 0);
-        insertRows(0, {item});
+        placeRows(0, {item});
         endInsertRows();
         inserted = true;
     }
@@ -221,7 +221,7 @@ bool ZEPHTreeModel::InsertItem(int row, ZEPHTreeItem* item) {
     if (!item || row < 0 || row > m_items.size() || mergeApplies(item) || hasRow(item)) return false;
     connectValueChange(item);
     beginInsertRows(QModelIndex(), row, row);
-    insertRows(row, {item});
+    placeRows(row, {item});
     endInsertRows();
     KeepSortingCheck();
     emit rowCountChanged();
@@ -265,7 +265,7 @@ bool ZEPHTreeModel::insertListAt(QList<ZEPHTreeItem*> itemList, bool atHead) {
         const int first = atHead ? 0 : m_items.size();
         const int filedBefore = m_idIndex.size();
         beginInsertRows(QModelIndex(), first, first + added - 1);
-        insertRows(first, block);
+        placeRows(first, block);
         // Of two new rows with one ID the one inserted last is found by ID; at the head that is
         // the earlier entry of the list, as the walk runs from the last entry to the first. Only
         // needed when some new row shares its ID.

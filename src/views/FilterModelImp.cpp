@@ -59,7 +59,8 @@ void FilterModelImp::start() {
     if (!m_source) return;
     // Plain models and filter views answer rows from their own item list; every other source is
     // asked row by row.
-    const std::type_info& kind = typeid(*m_source);
+    const ZEPHTreeModel& source = *m_source;
+    const std::type_info& kind = typeid(source);
     m_sourceHoldsItems = kind == typeid(ZEPHTreeModel) || kind == typeid(FilterModelImp);
     connectSource();
     refilter();
