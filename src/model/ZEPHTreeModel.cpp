@@ -1,6 +1,9 @@
 #include "ZEPHTreeModel.h"
 
+#include "IdIndex.h"
+
 #include "PartialModel.h"
+#include "RowTable.h"
 #include "ZEPHTreeModelWorker.h"
 
 #include <QQmlEngine>
@@ -33,6 +36,8 @@ ZEPHTreeModel::ZEPHTreeModel() : IZEPHTreeModel(nullptr) {
 }
 
 void ZEPHTreeModel::init() {
+    m_rows.reset(new RowTable);
+    m_idIndex.reset(new IdIndex);
     if (m_roles.isEmpty()) ZEPHTreeItem::GetRolesHash(m_roles, ZEPHTreeItem::WithoutJsonValueRole);
     m_partialModel.reset(new PartialModel(this, this));
     QQmlEngine::setObjectOwnership(m_partialModel.data(), QQmlEngine::CppOwnership);
@@ -107,6 +112,7 @@ void ZEPHTreeModel::SetPartialModelCount(int count) {
 }
 
 QObject* ZEPHTreeModel::GetPartialModel(int count) {
+    if (m_partialModel) m_partialModel->follow();
     SetPartialModelCount(count);
     return m_partialModel.data();
 }
@@ -170,9 +176,13 @@ int ZEPHTreeModel::roleForName(const QString& roleName) const {
 
 // Row bookkeeping ------------------------------------------------------------------------------
 
+bool ZEPHTreeModel::hasRow(const ZEPHTreeItem* item) const {
+    return m_rows->contains(item);
+}
+
 int ZEPHTreeModel::rowOf(const ZEPHTreeItem* item) const {
-    auto info = m_rows.find(item);
-    if (info == m_rows.end()) return -1;
+    RowTable::Record* info = m_rows->find(item);
+    if (!info) return -1;
     const int count = m_items.size();
     if (count == 0) return -1;
     const int hint = qBound(0, info->rowHint + m_hintBase, count - 1);
@@ -187,11 +197,10 @@ int ZEPHTreeModel::rowOf(const ZEPHTreeItem* item) const {
         else if (hint - distance >= 0 && m_items.at(hint - distance) == item)
             found = hint - distance;
         if (found < 0) continue;
-        auto* self = const_cast<ZEPHTreeModel*>(this);
         if (distance > 64)
-            self->refreshRowHints();
+            const_cast<ZEPHTreeModel*>(this)->refreshRowHints();
         else
-            self->m_rows[item].rowHint = found - m_hintBase;
+            info->rowHint = found - m_hintBase;
         return found;
     }
     return -1;
@@ -200,73 +209,89 @@ int ZEPHTreeModel::rowOf(const ZEPHTreeItem* item) const {
 void ZEPHTreeModel::refreshRowHints(int from) {
     if (from == 0) m_hintBase = 0;
     for (int row = from; row < m_items.size(); ++row) {
-        auto info = m_rows.find(m_items.at(row));
-        if (info != m_rows.end()) info->rowHint = row - m_hintBase;
+        if (RowTable::Record* info = m_rows->find(m_items.at(row))) info->rowHint = row - m_hintBase;
     }
 }
 
 void ZEPHTreeModel::fileItem(ZEPHTreeItem* item) {
-    auto info = m_rows.find(item);
-    if (info == m_rows.end()) return;
+    RowTable::Record* info = m_rows->find(item);
+    if (!info) return;
     const QString id = item->ID();
     if (info->filed && info->filedId != id) unfileItem(item);
-    auto entry = m_idIndex.find(id);
-    if (entry != m_idIndex.end() && entry.value() != item) {
+    ZEPHTreeItem*& entry = m_idIndex->entryFor(id);
+    if (entry && entry != item) {
         // The ID now leads to this item; the earlier holder is no longer found by ID.
-        auto previous = m_rows.find(entry.value());
-        if (previous != m_rows.end()) previous->filed = false;
+        if (RowTable::Record* previous = m_rows->find(entry)) previous->filed = false;
     }
-    m_idIndex.insert(id, item);
+    entry = item;
     info->filed = true;
     info->filedId = id;
 }
 
 void ZEPHTreeModel::unfileItem(const ZEPHTreeItem* item) {
-    auto info = m_rows.find(item);
-    if (info == m_rows.end() || !info->filed) return;
-    auto entry = m_idIndex.find(info->filedId);
-    if (entry != m_idIndex.end() && entry.value() == item) m_idIndex.erase(entry);
+    RowTable::Record* info = m_rows->find(item);
+    if (!info || !info->filed) return;
+    m_idIndex->removeIfLeadsTo(info->filedId, item);
     info->filed = false;
 }
 
+// Takes the record of an item that stops being a row and keeps its value-change connection for a
+// return. Returns whether the ID index still files the item, and under which ID.
+bool ZEPHTreeModel::forgetRow(const ZEPHTreeItem* item, QString* filedId) {
+    RowTable::Record record = m_rows->take(item);
+    keepValueConnection(item, std::move(record.connection));
+    if (filedId) *filedId = record.filedId;
+    return record.filed;
+}
+
 void ZEPHTreeModel::dropAllRows() {
+    for (RowTable::Record& record : *m_rows)
+        keepValueConnection(record.item, std::move(record.connection));
     m_items.clear();
-    m_idIndex.clear();
-    m_rows.clear();
+    m_idIndex->clear();
+    m_rows->clear();
     m_hintBase = 0;
 }
 
 // The value-change connection: a change inside the item becomes dataChanged for its row. Each item
 // gets a functor that knows the item, because QObject::sender() (what EmitValueChange() reads)
-// walks every connection into the model, which would make one change cost a scan of all rows. The
-// handles kept per item make it one connection per item and model, however often the item comes
-// back.
-void ZEPHTreeModel::connectValueChange(ZEPHTreeItem* item) {
-    auto existing = m_valueConnections.find(item);
-    if (existing != m_valueConnections.end() && *existing) return;
-    const QMetaObject::Connection connection = connect(item, &ZEPHTreeItem::valueChanged, this, [this, item] {
+// walks every connection into the model, which would make one change cost a scan of all rows. An
+// item that comes back after a stay gets its earlier connection back, so there is one connection
+// per item and model however often it returns.
+QMetaObject::Connection ZEPHTreeModel::valueConnectionFor(ZEPHTreeItem* item) {
+    if (!m_keptConnections.isEmpty()) {
+        auto kept = m_keptConnections.find(item);
+        if (kept != m_keptConnections.end()) {
+            QMetaObject::Connection connection = std::move(*kept);
+            m_keptConnections.erase(kept);
+            if (connection) return connection;
+        }
+    }
+    return connect(item, &ZEPHTreeItem::valueChanged, this, [this, item] {
         const QModelIndex changed = index(rowOf(item), 0, QModelIndex());
         if (changed.isValid()) emit dataChanged(changed, changed, QVector<int>());
     });
-    if (existing != m_valueConnections.end()) {
-        *existing = connection;
-        return;
+}
+
+void ZEPHTreeModel::keepValueConnection(const ZEPHTreeItem* item, QMetaObject::Connection connection) {
+    if (!connection) return;
+    m_keptConnections.insert(item, std::move(connection));
+    if (m_keptConnections.size() > 2 * m_keptConnectionsAfterSweep + 64) {
+        for (auto it = m_keptConnections.begin(); it != m_keptConnections.end();)
+            it = *it ? std::next(it) : m_keptConnections.erase(it);
+        m_keptConnectionsAfterSweep = m_keptConnections.size();
     }
-    m_valueConnections.insert(item, connection);
-    if (m_valueConnections.size() > 2 * m_valueConnectionsAfterSweep + 64) {
-        for (auto it = m_valueConnections.begin(); it != m_valueConnections.end();)
-            it = *it ? std::next(it) : m_valueConnections.erase(it);
-        m_valueConnectionsAfterSweep = m_valueConnections.size();
-    }
+}
+
+// Forgets the connection of an item being disposed of (disposal disconnects or deletes it).
+void ZEPHTreeModel::dropValueConnection(const ZEPHTreeItem* item) {
+    if (RowTable::Record* info = m_rows->find(item)) info->connection = QMetaObject::Connection();
+    if (!m_keptConnections.isEmpty()) m_keptConnections.remove(item);
 }
 
 void ZEPHTreeModel::appendRowSilently(ZEPHTreeItem* item) {
     if (!item || hasRow(item)) return;
-    connectValueChange(item);
-    RowInfo& info = m_rows[item];
-    info.rowHint = m_items.size() - m_hintBase;
-    m_items.append(item);
-    fileItem(item);
+    placeRows(m_items.size(), &item, 1);
 }
 
 // Hints only guide rowOf(), which finds an item one row off its hint at the first step: only items
@@ -284,7 +309,6 @@ void ZEPHTreeModel::setRowOrder(QList<ZEPHTreeItem*> items) {
         if (previous.at(row) == item || (row > 0 && previous.at(row - 1) == item) ||
             (row + 1 < count && previous.at(row + 1) == item))
             continue;
-        auto info = m_rows.find(item);
-        if (info != m_rows.end()) info->rowHint = row - m_hintBase;
+        if (RowTable::Record* info = m_rows->find(item)) info->rowHint = row - m_hintBase;
     }
 }

@@ -11,8 +11,11 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 
 class PartialModel;
+class RowTable;
+class IdIndex;
 class ZEPHTreeModelWorker;
 
 // An observable list model whose rows are ZEPHTreeItem objects; items may carry child models, so
@@ -203,7 +206,7 @@ protected:
     bool ownsItems() const { return !(m_flags & SharedItemsFlag); }
     int creationFlags() const { return m_flags; }
     /// True when `item` is one of this model's rows.
-    bool hasRow(const ZEPHTreeItem* item) const { return m_rows.contains(item); }
+    bool hasRow(const ZEPHTreeItem* item) const;
     /// Row of `item`, or -1; starts at the row where it was last seen, so it is cheap after small
     /// shifts.
     int rowOf(const ZEPHTreeItem* item) const;
@@ -223,12 +226,6 @@ protected:
     enum CreationFlag { JavaScriptOwnershipFlag = 1, SharedItemsFlag = 2, MergeDuplicatesFlag = 4 };
 
 private:
-    struct RowInfo {
-        QString filedId; // the ID under which the ID index files this item
-        int rowHint = 0;
-        bool filed = false;
-    };
-
     void init();
     /// Runs `call` with the worker in the owner thread and waits; false when it could not run.
     bool forward(const std::function<bool(ZEPHTreeModelWorker*)>& call);
@@ -238,8 +235,11 @@ private:
     void mergeDuplicate(ZEPHTreeItem* item, ZEPHTreeItem* existing);
     int mergedRow(ZEPHTreeItem* existing, const QString& id) const;
     bool insertListAt(QList<ZEPHTreeItem*> itemList, bool atHead);
-    void placeRows(int row, const QList<ZEPHTreeItem*>& items);
-    void connectValueChange(ZEPHTreeItem* item);
+    void placeRows(int row, ZEPHTreeItem* const* items, int count);
+    QMetaObject::Connection valueConnectionFor(ZEPHTreeItem* item);
+    void keepValueConnection(const ZEPHTreeItem* item, QMetaObject::Connection connection);
+    void dropValueConnection(const ZEPHTreeItem* item);
+    bool forgetRow(const ZEPHTreeItem* item, QString* filedId = nullptr);
 
     void fileItem(ZEPHTreeItem* item);
     void unfileItem(const ZEPHTreeItem* item);
@@ -256,8 +256,8 @@ private:
     PF_USER_FILTER m_userFilter;
     QHash<int, QByteArray> m_roles;
     QList<ZEPHTreeItem*> m_items;
-    QHash<QString, ZEPHTreeItem*> m_idIndex;
-    QHash<const ZEPHTreeItem*, RowInfo> m_rows;
+    std::unique_ptr<IdIndex> m_idIndex;
+    std::unique_ptr<RowTable> m_rows;
     QSharedPointer<PartialModel> m_partialModel;
     QSharedPointer<ZEPHTreeModelWorker> m_worker;
     int m_keepSortingFlag = None;
@@ -270,11 +270,12 @@ private:
     // Row hints are stored relative to this offset, so that insertions and removals at the head
     // shift every hint at once.
     int m_hintBase = 0;
-    // The value-change connection of every item connected to this model, also after it stopped
-    // being a row (a model with shared items keeps removed items connected); one per item. Handles
-    // of disconnected items are swept out when the map has doubled since the last sweep.
-    QHash<const QObject*, QMetaObject::Connection> m_valueConnections;
-    int m_valueConnectionsAfterSweep = 0;
+    // The value-change connections of items that stopped being rows without being disposed of (a
+    // model with shared items keeps removed items connected); a row's own sits in its record. One
+    // per item, taken back when the item returns. Handles of disconnected items are swept out when
+    // the map has doubled since the last sweep.
+    QHash<const QObject*, QMetaObject::Connection> m_keptConnections;
+    int m_keptConnectionsAfterSweep = 0;
 
     friend class ZEPHTreeModelWorker;
     friend struct ZEPHTreeModelAccess;

@@ -1,11 +1,16 @@
 #include "ZEPHTreeModel.h"
 
+#include "IdIndex.h"
+
+#include "RowTable.h"
 #include "ZEPHTreeModelWorker.h"
 
 #include <QSet>
 #include <QThread>
 
 #include <algorithm>
+#include <cstdint>
+#include <vector>
 
 namespace {
 // The objects moved from the calling thread into a model's owner thread for one forwarded call.
@@ -44,6 +49,37 @@ void adoptItems(const QList<ZEPHTreeItem*>& items, QThread* to, Adoption& adopti
     }
 }
 
+// The entries of one list walk already seen: open addressing over one array sized for the list,
+// so the walk allocates once instead of once per entry.
+class PointerSet {
+public:
+    explicit PointerSet(int expected) {
+        size_t slotCount = 16;
+        while (slotCount < 2 * size_t(qMax(expected, 1)))
+            slotCount *= 2;
+        m_slots.assign(slotCount, nullptr);
+        m_mask = slotCount - 1;
+    }
+    // False when `pointer` was there already.
+    bool insert(const void* pointer) {
+        uint64_t x = uint64_t(reinterpret_cast<uintptr_t>(pointer));
+        x ^= x >> 33;
+        x *= 0xff51afd7ed558ccdULL;
+        x ^= x >> 33;
+        for (size_t slot = size_t(x) & m_mask;; slot = (slot + 1) & m_mask) {
+            if (m_slots[slot] == pointer) return false;
+            if (!m_slots[slot]) {
+                m_slots[slot] = pointer;
+                return true;
+            }
+        }
+    }
+
+private:
+    std::vector<const void*> m_slots;
+    size_t m_mask = 0;
+};
+
 // Hands items over to `owner` for a forwarded call. Nothing moves when the owner thread does not
 // run, since the call will not be made there and the caller keeps its items.
 Adoption adoptInto(QThread* owner, const QList<ZEPHTreeItem*>& items) {
@@ -65,7 +101,7 @@ void ZEPHTreeModel::adoptIntoOwnerThread(const QList<ZEPHTreeItem*>& items) {
 // Merging applies when flag 4 is set and the ID index leads to a row of this model.
 bool ZEPHTreeModel::mergeApplies(const ZEPHTreeItem* item) const {
     if (!(m_flags & MergeDuplicatesFlag)) return false;
-    const ZEPHTreeItem* existing = m_idIndex.value(item->ID());
+    const ZEPHTreeItem* existing = m_idIndex->value(item->ID());
     return existing && hasRow(existing);
 }
 
@@ -107,45 +143,50 @@ int ZEPHTreeModel::mergedRow(ZEPHTreeItem* existing, const QString& id) const {
     return rowOf(existing);
 }
 
-// Puts new rows at `row` and files them under their IDs (one lookup of each ID).
-void ZEPHTreeModel::placeRows(int row, const QList<ZEPHTreeItem*>& items) {
-    const int added = items.size();
+// Puts new rows at `row`, connects their value changes and files them under their IDs (one lookup
+// of each ID).
+void ZEPHTreeModel::placeRows(int row, ZEPHTreeItem* const* items, int count) {
     const int oldCount = m_items.size();
     // Every row behind an insertion at the head moves by the same amount: the hint base follows.
-    if (row == 0 && oldCount > 0) m_hintBase += added;
-    if (added > 1) {
-        m_rows.reserve(m_rows.size() + added);
-        m_idIndex.reserve(m_idIndex.size() + added);
+    if (row == 0 && oldCount > 0) m_hintBase += count;
+    if (count > 1) {
+        m_rows->reserve(m_rows->size() + count);
+        m_idIndex->reserve(m_idIndex->size() + count);
     }
-    for (int i = 0; i < added; ++i) {
-        ZEPHTreeItem* item = items.at(i);
-        RowInfo& info = m_rows[item];
-        info.rowHint = row + i - m_hintBase;
+    for (int i = 0; i < count; ++i) {
+        ZEPHTreeItem* item = items[i];
         const QString id = item->ID();
-        ZEPHTreeItem*& entry = m_idIndex[id];
+        ZEPHTreeItem*& entry = m_idIndex->entryFor(id);
         if (entry && entry != item) {
             // The ID now leads to the new row; the earlier holder is no longer found by ID.
-            auto previous = m_rows.find(entry);
-            if (previous != m_rows.end()) previous->filed = false;
+            if (RowTable::Record* previous = m_rows->find(entry)) previous->filed = false;
         }
         entry = item;
+        RowTable::Record& info = m_rows->insert(item);
+        info.rowHint = row + i - m_hintBase;
         info.filed = true;
         info.filedId = id;
+        info.connection = valueConnectionFor(item);
     }
     if (row == oldCount) {
-        m_items.append(items);
-    } else if (added == 1) {
-        m_items.insert(row, items.first());
+        // QList grows by itself in steps; an exact reservation per call would copy the whole list
+        // on every small append.
+        if (oldCount == 0 && count > 1) m_items.reserve(count);
+        for (int i = 0; i < count; ++i)
+            m_items.append(items[i]);
+    } else if (count == 1) {
+        m_items.insert(row, items[0]);
     } else {
         QList<ZEPHTreeItem*> merged;
-        merged.reserve(oldCount + added);
+        merged.reserve(oldCount + count);
         merged.append(m_items.mid(0, row));
-        merged.append(items);
+        for (int i = 0; i < count; ++i)
+            merged.append(items[i]);
         merged.append(m_items.mid(row));
         m_items.swap(merged);
     }
     // A large block in the middle moves the rows behind it far from their last known rows.
-    if (row > 0 && row < oldCount && added > 64) refreshRowHints(row + added);
+    if (row > 0 && row < oldCount && count > 64) refreshRowHints(row + count);
 }
 
 bool ZEPHTreeModel::AppendItem(ZEPHTreeItem* item) {
@@ -159,7 +200,7 @@ bool ZEPHTreeModel::AppendItem(ZEPHTreeItem* item) {
         });
     }
     if (mergeApplies(item)) {
-        ZEPHTreeItem* existing = m_idIndex.value(item->ID());
+        ZEPHTreeItem* existing = m_idIndex->value(item->ID());
         if (existing != item && hasRow(item)) return false;
         const QString id = item->ID();
         mergeDuplicate(item, existing);
@@ -167,10 +208,9 @@ bool ZEPHTreeModel::AppendItem(ZEPHTreeItem* item) {
         if (row >= 0) emit dataChanged(index(row, 0), index(row, 0), QVector<int>());
     } else {
         if (hasRow(item)) return false;
-        connectValueChange(item);
         const int n = m_items.size();
         beginInsertRows(QModelIndex(), n, n);
-        placeRows(n, {item});
+        placeRows(n, &item, 1);
         endInsertRows();
     }
     KeepSortingCheck();
@@ -190,7 +230,7 @@ bool ZEPHTreeModel::PrependItem(ZEPHTreeItem* item) {
     }
     bool inserted = false;
     if (mergeApplies(item)) {
-        ZEPHTreeItem* existing = m_idIndex.value(item->ID());
+        ZEPHTreeItem* existing = m_idIndex->value(item->ID());
         if (existing != item && hasRow(item)) return false;
         const QString id = item->ID();
         mergeDuplicate(item, existing);
@@ -198,9 +238,8 @@ bool ZEPHTreeModel::PrependItem(ZEPHTreeItem* item) {
         if (row >= 0) emit dataChanged(index(row, 0), index(row, 0), QVector<int>());
     } else {
         if (hasRow(item)) return false;
-        connectValueChange(item);
         beginInsertRows(QModelIndex(), 0, 0);
-        placeRows(0, {item});
+        placeRows(0, &item, 1);
         endInsertRows();
         inserted = true;
     }
@@ -219,9 +258,8 @@ bool ZEPHTreeModel::InsertItem(int row, ZEPHTreeItem* item) {
         });
     }
     if (!item || row < 0 || row > m_items.size() || mergeApplies(item) || hasRow(item)) return false;
-    connectValueChange(item);
     beginInsertRows(QModelIndex(), row, row);
-    placeRows(row, {item});
+    placeRows(row, &item, 1);
     endInsertRows();
     KeepSortingCheck();
     emit rowCountChanged();
@@ -231,23 +269,21 @@ bool ZEPHTreeModel::InsertItem(int row, ZEPHTreeItem* item) {
 // The list insertions walk the list first (merging duplicates in walk order, also into entries
 // earlier in the same walk), then announce and insert the new rows as one block, so listeners never
 // see a row before it is announced. Null entries, rows of this model and repeated pointers are
-// skipped.
+// skipped; a repeated pointer of an entry that a merge deleted is never touched again.
 bool ZEPHTreeModel::insertListAt(QList<ZEPHTreeItem*> itemList, bool atHead) {
-    QList<ZEPHTreeItem*> block;
-    block.reserve(itemList.size());
+    std::vector<ZEPHTreeItem*> block;
+    block.reserve(size_t(itemList.size()));
     const bool merging = m_flags & MergeDuplicatesFlag;
     const int count = itemList.size();
     QHash<QString, ZEPHTreeItem*> pendingIds;
     if (merging) pendingIds.reserve(count);
-    QSet<const ZEPHTreeItem*> pending;
-    pending.reserve(count);
-    m_valueConnections.reserve(m_valueConnections.size() + count);
+    PointerSet seen(count);
     for (int k = 0; k < count; ++k) {
         ZEPHTreeItem* entry = itemList.at(atHead ? count - 1 - k : k);
-        if (!entry || hasRow(entry) || pending.contains(entry)) continue;
+        if (!entry || !seen.insert(entry) || hasRow(entry)) continue;
         if (merging) {
             const QString id = entry->ID();
-            ZEPHTreeItem* existing = m_idIndex.value(id);
+            ZEPHTreeItem* existing = m_idIndex->value(id);
             if (!existing || !hasRow(existing)) existing = pendingIds.value(id);
             if (existing) {
                 mergeDuplicate(entry, existing);
@@ -255,21 +291,19 @@ bool ZEPHTreeModel::insertListAt(QList<ZEPHTreeItem*> itemList, bool atHead) {
             }
             pendingIds.insert(id, entry);
         }
-        connectValueChange(entry);
-        pending.insert(entry);
-        block.append(entry);
+        block.push_back(entry);
     }
-    const int added = block.size();
+    const int added = int(block.size());
     if (added > 0) {
         if (atHead) std::reverse(block.begin(), block.end());
         const int first = atHead ? 0 : m_items.size();
-        const int filedBefore = m_idIndex.size();
+        const int filedBefore = m_idIndex->size();
         beginInsertRows(QModelIndex(), first, first + added - 1);
-        placeRows(first, block);
+        placeRows(first, block.data(), added);
         // Of two new rows with one ID the one inserted last is found by ID; at the head that is
         // the earlier entry of the list, as the walk runs from the last entry to the first. Only
         // needed when some new row shares its ID.
-        if (atHead && m_idIndex.size() - filedBefore != added) {
+        if (atHead && m_idIndex->size() - filedBefore != added) {
             for (auto it = block.crbegin(); it != block.crend(); ++it)
                 fileItem(*it);
         }

@@ -1,5 +1,7 @@
 #include "ZEPHTreeModel.h"
 
+#include "IdIndex.h"
+
 #include <QSet>
 
 namespace {
@@ -41,7 +43,7 @@ QObject* ZEPHTreeModel::FindItem(int row) const {
 QObject* ZEPHTreeModel::FindItem(const QString& id, bool includeChildModel) const {
     // The index is consulted before any child model, so a row of this model wins over equal IDs
     // deeper in the tree.
-    if (ZEPHTreeItem* own = m_idIndex.value(id)) return own;
+    if (ZEPHTreeItem* own = m_idIndex->value(id)) return own;
     if (!includeChildModel) return nullptr;
     VisitScope scope(t_findVisited);
     scope.enter(this);

@@ -1,5 +1,8 @@
 #include "ZEPHTreeModel.h"
 
+#include "IdIndex.h"
+
+#include "RowTable.h"
 #include "ZEPHTreeModelWorker.h"
 
 #include <QMetaMethod>
@@ -83,7 +86,7 @@ void ZEPHTreeModel::disposeItem(ZEPHTreeItem* item) {
     // An item that became a row again while the removal was announced stays.
     if (!item || keptAlive(item) || hasRow(item)) return;
     disconnectAllButDestroyed(item);
-    m_valueConnections.remove(item);
+    dropValueConnection(item);
     release(item);
 }
 
@@ -113,7 +116,7 @@ void ZEPHTreeModel::RemoveOne(ZEPHTreeItem* item) {
     beginRemoveRows(QModelIndex(), row, row);
     m_items.removeAt(row);
     unfileItem(item);
-    m_rows.remove(item);
+    forgetRow(item);
     if (row == 0) --m_hintBase;
     endRemoveRows();
 }
@@ -164,10 +167,13 @@ bool ZEPHTreeModel::Remove(int rowH, int rowT) {
         if (ownsItems()) disposeChildModel(item->ChildModel());
     }
     // The ID index keeps leading to the removed items until the signals below were delivered.
-    QList<RowInfo> filing;
-    filing.reserve(items.size());
-    for (ZEPHTreeItem* item : items)
-        filing.append(m_rows.take(item));
+    QVector<bool> filed(items.size());
+    QStringList filedIds;
+    filedIds.reserve(items.size());
+    for (int i = 0; i < items.size(); ++i) {
+        filedIds.append(QString());
+        filed[i] = forgetRow(items.at(i), &filedIds.last());
+    }
     m_items.erase(m_items.begin() + rowH, m_items.begin() + rowT + 1);
     // Rows behind the range move up: all of them at once after a removal at the head, or by a
     // long way after a large range.
@@ -181,9 +187,8 @@ bool ZEPHTreeModel::Remove(int rowH, int rowT) {
     for (int i = 0; i < items.size(); ++i) {
         ZEPHTreeItem* item = items.at(i);
         if (hasRow(item)) continue;
-        if (filing.at(i).filed) {
-            auto entry = m_idIndex.find(filing.at(i).filedId);
-            if (entry != m_idIndex.end() && entry.value() == item) m_idIndex.erase(entry);
+        if (filed.at(i)) {
+            m_idIndex->removeIfLeadsTo(filedIds.at(i), item);
         }
         if (ownsItems()) disposeItem(item);
     }
@@ -218,7 +223,7 @@ void ZEPHTreeModel::RemoveAll() {
                 released.append(child);
             }
             released.append(item);
-            m_valueConnections.remove(item);
+            dropValueConnection(item);
         }
     }
     dropAllRows();
@@ -244,6 +249,12 @@ void ZEPHTreeModel::ClearAllSourceContainer() {
     // The rows leave the model before anything is deleted, so whoever reacts to a deletion sees a
     // consistent (empty) model.
     const QList<ZEPHTreeItem*> items = m_items;
+    // The items deleted below take their connections with them.
+    if (ownsItems()) {
+        for (ZEPHTreeItem* item : items) {
+            if (!keptAlive(item)) dropValueConnection(item);
+        }
+    }
     dropAllRows();
     // A model with shared items owns none of them (the child models of a group view hold the items
     // of its source, for instance), so it only lets go of them.
@@ -260,7 +271,6 @@ void ZEPHTreeModel::ClearAllSourceContainer() {
             }
             destroyNow(child);
         }
-        m_valueConnections.remove(item);
         destroyNow(item);
     }
 }

@@ -1,5 +1,6 @@
 #include "ZEPHTreeModel.h"
 
+#include "RowTable.h"
 #include "ZEPHTreeModelWorker.h"
 
 bool ZEPHTreeModel::ReplaceItemsList(QList<ZEPHTreeItem*> itemList) {
@@ -52,9 +53,9 @@ bool ZEPHTreeModel::ReplaceItemsListEx(QList<ZEPHTreeItem*> itemList) {
     }
     dropAllRows();
     m_items = items;
-    m_rows.reserve(newCount);
+    m_rows->reserve(newCount);
     for (int row = 0; row < newCount; ++row)
-        m_rows[items.at(row)].rowHint = row;
+        m_rows->insert(items.at(row)).rowHint = row;
     for (ZEPHTreeItem* item : items)
         fileItem(item);
     if (newCount < oldCount)

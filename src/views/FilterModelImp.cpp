@@ -1,5 +1,7 @@
 #include "FilterModelImp.h"
 
+#include "RowTable.h"
+
 #include <QJSValue>
 #include <QSet>
 
@@ -258,9 +260,9 @@ void FilterModelImp::onItemDestroyed(QObject* object) {
     const int row = rowOf(item);
     ZEPHTreeItem standIn;
     unfileItem(item);
-    m_rows.remove(item);
+    m_rows->remove(item);
     m_items[row] = &standIn;
-    m_rows[&standIn].rowHint = row - m_hintBase;
+    m_rows->insert(&standIn).rowHint = row - m_hintBase;
     RemoveOne(&standIn);
     emit rowCountChanged();
     dropDepartedRows(nullptr);

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "DenseHash.h"
+
+#include <QHash>
+#include <QString>
+
+class ZEPHTreeItem;
+
+struct IdIndexEntry {
+    QString id;
+    ZEPHTreeItem* item = nullptr;
+    uint64_t hash = 0;
+};
+
+struct IdIndexTraits {
+    using Key = QString;
+    // Seeded like Qt's own hashes, so that a crafted set of IDs is no easier to collide than there.
+    static uint64_t hashKey(const QString& id) { return qHash(id, uint(qGlobalQHashSeed())); }
+    static uint64_t hashEntry(const IdIndexEntry& entry) { return entry.hash; }
+    static bool matches(const IdIndexEntry& entry, const QString& id, uint64_t hash) {
+        return entry.hash == hash && entry.id == id;
+    }
+    static void setKey(IdIndexEntry& entry, const QString& id, uint64_t hash) {
+        entry.id = id;
+        entry.hash = hash;
+    }
+};
+
+// A model's index from ID to the item filed under it.
+class IdIndex : public DenseHash<IdIndexEntry, IdIndexTraits> {
+public:
+    /// The item filed under `id`, or null.
+    ZEPHTreeItem* value(const QString& id) const {
+        const IdIndexEntry* entry = find(id);
+        return entry ? entry->item : nullptr;
+    }
+    /// Files `item` under `id`, in place of whatever was filed there.
+    void insert(const QString& id, ZEPHTreeItem* item) { DenseHash::insert(id).item = item; }
+    /// The item filed under `id`, to be set; a null entry is made when there is none.
+    ZEPHTreeItem*& entryFor(const QString& id) { return DenseHash::insert(id).item; }
+    /// Removes the entry of `id` when it leads to `item`.
+    void removeIfLeadsTo(const QString& id, const ZEPHTreeItem* item) {
+        const IdIndexEntry* entry = find(id);
+        if (entry && entry->item == item) take(id);
+    }
+};
