@@ -13,6 +13,8 @@ struct IdIndexEntry {
     uint64_t hash = 0;
 };
 
+Q_DECLARE_TYPEINFO(IdIndexEntry, Q_MOVABLE_TYPE);
+
 struct IdIndexTraits {
     using Key = QString;
     // Seeded like Qt's own hashes, so that a crafted set of IDs is no easier to collide than there.

@@ -17,6 +17,9 @@ struct RowRecord {
     QMetaObject::Connection connection;
 };
 
+// A QString and a connection handle are each one pointer that may be moved bytewise.
+Q_DECLARE_TYPEINFO(RowRecord, Q_MOVABLE_TYPE);
+
 struct RowRecordTraits {
     using Key = const ZEPHTreeItem*;
     static uint64_t hashKey(Key item) { return uint64_t(reinterpret_cast<uintptr_t>(item)); }

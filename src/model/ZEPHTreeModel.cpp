@@ -198,7 +198,7 @@ int ZEPHTreeModel::rowOf(const ZEPHTreeItem* item) const {
             found = hint - distance;
         if (found < 0) continue;
         if (distance > 64)
-            const_cast<ZEPHTreeModel*>(this)->refreshRowHints();
+            const_cast<ZEPHTreeModel*>(this)->refreshRowHints(qMin(m_staleFrom, qMin(hint, found)));
         else
             info->rowHint = found - m_hintBase;
         return found;
@@ -211,6 +211,19 @@ void ZEPHTreeModel::refreshRowHints(int from) {
     for (int row = from; row < m_items.size(); ++row) {
         if (RowTable::Record* info = m_rows->find(m_items.at(row))) info->rowHint = row - m_hintBase;
     }
+    if (from <= m_staleFrom) m_staleFrom = INT_MAX;
+}
+
+// Rows from `row` on (numbered after the change) moved by `delta`. After a change at the head the
+// hint base moves every hint at once; after one in the middle the rows behind it are marked as
+// drifted, so that the next refresh starts there (most changes happen near the tail).
+void ZEPHTreeModel::noteShift(int row, int delta) {
+    if (row == 0) {
+        m_hintBase += delta;
+        if (m_staleFrom != INT_MAX) m_staleFrom = qMax(0, m_staleFrom + delta);
+        return;
+    }
+    m_staleFrom = qMin(m_staleFrom, row);
 }
 
 void ZEPHTreeModel::fileItem(ZEPHTreeItem* item) {
@@ -251,6 +264,7 @@ void ZEPHTreeModel::dropAllRows() {
     m_idIndex->clear();
     m_rows->clear();
     m_hintBase = 0;
+    m_staleFrom = INT_MAX;
 }
 
 // The value-change connection: a change inside the item becomes dataChanged for its row. Each item
@@ -306,9 +320,11 @@ void ZEPHTreeModel::setRowOrder(QList<ZEPHTreeItem*> items) {
     }
     for (int row = 0; row < count; ++row) {
         const ZEPHTreeItem* item = m_items.at(row);
-        if (previous.at(row) == item || (row > 0 && previous.at(row - 1) == item) ||
-            (row + 1 < count && previous.at(row + 1) == item))
+        if (previous.at(row) == item) continue;
+        if ((row > 0 && previous.at(row - 1) == item) || (row + 1 < count && previous.at(row + 1) == item)) {
+            m_staleFrom = qMin(m_staleFrom, row);
             continue;
+        }
         if (RowTable::Record* info = m_rows->find(item)) info->rowHint = row - m_hintBase;
     }
 }

@@ -10,6 +10,7 @@
 #include <QSharedPointer>
 #include <QVariant>
 
+#include <climits>
 #include <functional>
 #include <memory>
 
@@ -244,6 +245,7 @@ private:
     void fileItem(ZEPHTreeItem* item);
     void unfileItem(const ZEPHTreeItem* item);
     void refreshRowHints(int from = 0);
+    void noteShift(int row, int delta);
     void dropAllRows();
 
     void disposeItem(ZEPHTreeItem* item);
@@ -270,6 +272,9 @@ private:
     // Row hints are stored relative to this offset, so that insertions and removals at the head
     // shift every hint at once.
     int m_hintBase = 0;
+    // Rows from here on may have drifted from their hints (insertions and removals in the middle);
+    // the hints of the rows before it are exact, so a refresh can start here.
+    int m_staleFrom = INT_MAX;
     // The value-change connections of items that stopped being rows without being disposed of (a
     // model with shared items keeps removed items connected); a row's own sits in its record. One
     // per item, taken back when the item returns. Handles of disconnected items are swept out when

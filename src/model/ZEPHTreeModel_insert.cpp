@@ -147,8 +147,7 @@ int ZEPHTreeModel::mergedRow(ZEPHTreeItem* existing, const QString& id) const {
 // of each ID).
 void ZEPHTreeModel::placeRows(int row, ZEPHTreeItem* const* items, int count) {
     const int oldCount = m_items.size();
-    // Every row behind an insertion at the head moves by the same amount: the hint base follows.
-    if (row == 0 && oldCount > 0) m_hintBase += count;
+    if (row < oldCount) noteShift(row == 0 ? 0 : row + count, count);
     if (count > 1) {
         m_rows->reserve(m_rows->size() + count);
         m_idIndex->reserve(m_idIndex->size() + count);

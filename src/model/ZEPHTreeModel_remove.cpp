@@ -117,7 +117,7 @@ void ZEPHTreeModel::RemoveOne(ZEPHTreeItem* item) {
     m_items.removeAt(row);
     unfileItem(item);
     forgetRow(item);
-    if (row == 0) --m_hintBase;
+    noteShift(row, -1);
     endRemoveRows();
 }
 
@@ -177,10 +177,10 @@ bool ZEPHTreeModel::Remove(int rowH, int rowT) {
     m_items.erase(m_items.begin() + rowH, m_items.begin() + rowT + 1);
     // Rows behind the range move up: all of them at once after a removal at the head, or by a
     // long way after a large range.
-    if (rowH == 0)
-        m_hintBase -= items.size();
-    else if (items.size() > 64)
+    if (rowH > 0 && items.size() > 64)
         refreshRowHints(rowH);
+    else
+        noteShift(rowH, -items.size());
     endRemoveRows();
     if (!ids.isEmpty()) emit itemsRemoved(ids);
     emit rowCountChanged();
