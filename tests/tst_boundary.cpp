@@ -77,7 +77,6 @@ private slots:
     void shouldCreateModelForHost();
     void shouldReportFailedConstructionAsFalse();
     void shouldDeleteModelAtOnce();
-    void shouldDeleteModelFromOtherThread();
     // The library's dynamic symbol table.
     void shouldExportOnlyPublicClassesAndEntryPoints();
 };
@@ -316,24 +315,6 @@ void TstBoundary::shouldDeleteModelAtOnce() {
     QVERIFY(!guardedItem);
     QVERIFY(!DeleteZEPHTreeModel(&created));
     QVERIFY(!DeleteZEPHTreeModel(nullptr));
-}
-
-// The model is destroyed in its owner thread while the calling thread waits.
-void TstBoundary::shouldDeleteModelFromOtherThread() {
-    IZEPHTreeModel* created = nullptr;
-    QVERIFY(CreateZEPHTreeModel(&created, nullptr, {}, 0, {}, {}));
-    created->AppendItem(new ZEPHTreeItem(QStringLiteral("A"), QString(), nullptr));
-    QPointer<QObject> model = created;
-    QThread* destroyedIn = nullptr;
-    connect(created, &QObject::destroyed, [&] { destroyedIn = QThread::currentThread(); });
-    bool deleted = false;
-    QScopedPointer<QThread> caller(QThread::create([&] { deleted = DeleteZEPHTreeModel(&created); }));
-    caller->start();
-    QTRY_VERIFY(caller->isFinished());
-    QVERIFY(deleted);
-    QCOMPARE(created, nullptr);
-    QVERIFY(!model);
-    QCOMPARE(destroyedIn, QThread::currentThread());
 }
 
 // Only the two exported classes (members, meta-objects, virtual tables, type information) and the

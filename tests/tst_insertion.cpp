@@ -1,3 +1,4 @@
+#include "ProbeModel.h"
 #include "SignalLog.h"
 #include "TreeBuilder.h"
 
@@ -15,26 +16,6 @@
 
 namespace {
 
-// A model that exposes the protected merge steps and logs every keep-sorting pass as "sort" into a
-// signal log, so that the pass shows in its place among the signals.
-class Probe : public ZEPHTreeModel {
-public:
-    using ZEPHTreeModel::CopyItem;
-    using ZEPHTreeModel::HandleDuplicatedItem;
-    using ZEPHTreeModel::ZEPHTreeModel;
-
-    void SortByRules(const QVariantList& rules, int flag) override {
-        sortedWith << QStringLiteral("%1/%2").arg(flag).arg(rules.size());
-        if (log) log->entries << QStringLiteral("sort");
-    }
-    void keepSorting() {
-        setKeepSorting(KeepSorting, {QVariantMap{{QStringLiteral("RoleName"), QStringLiteral("nameRole")}}});
-    }
-
-    SignalLog* log = nullptr;
-    QStringList sortedWith;
-};
-
 // An item that answers one more role, 300, so that a merge can show which roles it copies.
 class ExtraItem : public ZEPHTreeItem {
 public:
@@ -51,53 +32,9 @@ public:
     QVariant extra;
 };
 
-void flushDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-// Rows as "ID" or "ID:name" when the name differs from the ID.
-QString rows(ZEPHTreeModel* model) {
-    QStringList parts;
-    for (int row = 0; row < model->rowCount(); ++row) {
-        auto* item = qobject_cast<ZEPHTreeItem*>(model->FindItem(row));
-        parts << (item->Name() == item->ID() ? item->ID() : item->ID() + QLatin1Char(':') + item->Name());
-    }
-    return parts.join(QLatin1Char(' '));
-}
-
-ZEPHTreeItem* rowItem(ZEPHTreeModel* model, int row) {
-    return qobject_cast<ZEPHTreeItem*>(model->FindItem(row));
-}
-
-// Runs one insertion written as "<operation> <arguments>" and answers its result. The items it
-// hands over are added to `passed`.
-bool runInsertion(Probe* model, const QString& op, QList<QPointer<ZEPHTreeItem>>& passed) {
-    const QString verb = op.section(QLatin1Char(' '), 0, 0);
-    QString rest = op.section(QLatin1Char(' '), 1);
-    int row = 0;
-    if (verb == QLatin1String("insert") || verb == QLatin1String("insertRow") ||
-        verb == QLatin1String("appendRow")) {
-        row = rest.section(QLatin1Char(' '), 0, 0).toInt();
-        rest = rest.section(QLatin1Char(' '), 1);
-    }
-    // The "...Row" operations hand over a row of the model instead of new items.
-    const QList<ZEPHTreeItem*> items =
-        verb.endsWith(QLatin1String("Row")) ? QList<ZEPHTreeItem*>() : tree::listOf(rest);
-    for (ZEPHTreeItem* item : items) {
-        if (item) passed << item;
-    }
-    ZEPHTreeItem* first = items.value(0);
-    if (verb == QLatin1String("append")) return model->AppendItem(first);
-    if (verb == QLatin1String("prepend")) return model->PrependItem(first);
-    if (verb == QLatin1String("insert")) return model->InsertItem(row, first);
-    if (verb == QLatin1String("appendRow")) return model->AppendItem(rowItem(model, row));
-    if (verb == QLatin1String("prependRow")) return model->PrependItem(rowItem(model, rest.toInt()));
-    if (verb == QLatin1String("insertRow")) return model->InsertItem(row, rowItem(model, rest.toInt()));
-    if (verb == QLatin1String("appendList")) return model->AppendItemsList(items);
-    if (verb == QLatin1String("prependList")) return model->PrependItemsList(items);
-    qFatal("unknown operation %s", qPrintable(op));
-    return false;
-}
+using Probe = ProbeModel;
+using tree::flushDeletes;
+using tree::rows;
 
 // Destroys a model with shared items together with its rows and their child models, which it does
 // not own.
@@ -136,10 +73,8 @@ private slots:
     void shouldMergeThroughDuplicateHandlerOnly_data();
     void shouldMergeThroughDuplicateHandlerOnly();
     void shouldIgnoreNullsInMergeSteps();
-    void shouldDisposeOfChildModelThatMergeReplaced_data();
-    void shouldDisposeOfChildModelThatMergeReplaced();
-    void shouldDisposeOfNewChildModelThatMergeLeftBehind_data();
-    void shouldDisposeOfNewChildModelThatMergeLeftBehind();
+    void shouldDisposeOfChildModelsThatAMergeDrops_data();
+    void shouldDisposeOfChildModelsThatAMergeDrops();
     void shouldNameTheMergedRowAfterShifts();
     void shouldNameTheRowThatTookTheMerge();
     void shouldPassStoredRulesToKeepSorting();
@@ -218,7 +153,7 @@ void TstInsertion::shouldEmitTheContractSignals() {
     model->log = &log;
     QList<QPointer<ZEPHTreeItem>> passed;
 
-    QCOMPARE(runInsertion(model.get(), op, passed), result);
+    QCOMPARE(tree::run(model.get(), op, &passed), result);
     QCOMPARE(log.take(), signalList);
     QCOMPARE(rows(model.get()), after);
     // A refused item stays with the caller; a merged one is gone at once.
@@ -231,16 +166,13 @@ void TstInsertion::shouldEmitTheContractSignals() {
 void TstInsertion::shouldAnnounceNewRowsBeforeTheyAppear_data() {
     QTest::addColumn<QString>("op");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("append") << "append X"
-                            << "aboutIns:2-2 rows:2 ins:2-2 rows:3 count";
-    QTest::newRow("prepend") << "prepend X"
-                             << "aboutIns:0-0 rows:2 ins:0-0 rows:3 count";
-    QTest::newRow("insert") << "insert 1 X"
-                            << "aboutIns:1-1 rows:2 ins:1-1 rows:3 count";
-    QTest::newRow("append list with a merge") << "appendList X A:n Y"
-                                              << "data:0-0 aboutIns:2-3 rows:2 ins:2-3 rows:4 count";
-    QTest::newRow("prepend list with a merge") << "prependList X B:n Y"
-                                               << "data:1-1 aboutIns:0-1 rows:2 ins:0-1 rows:4 count";
+    // clang-format off
+    QTest::newRow("append") << "append X" << "aboutIns:2-2 rows:2 ins:2-2 rows:3 count";
+    QTest::newRow("prepend") << "prepend X" << "aboutIns:0-0 rows:2 ins:0-0 rows:3 count";
+    QTest::newRow("insert") << "insert 1 X" << "aboutIns:1-1 rows:2 ins:1-1 rows:3 count";
+    QTest::newRow("append list with a merge") << "appendList X A:n Y" << "data:0-0 aboutIns:2-3 rows:2 ins:2-3 rows:4 count";
+    QTest::newRow("prepend list with a merge") << "prependList X B:n Y" << "data:1-1 aboutIns:0-1 rows:2 ins:0-1 rows:4 count";
+    // clang-format on
 }
 
 void TstInsertion::shouldAnnounceNewRowsBeforeTheyAppear() {
@@ -254,7 +186,7 @@ void TstInsertion::shouldAnnounceNewRowsBeforeTheyAppear() {
     connect(model.get(), &QAbstractItemModel::rowsAboutToBeInserted, &listener, count);
     connect(model.get(), &QAbstractItemModel::rowsInserted, &listener, count);
     QList<QPointer<ZEPHTreeItem>> passed;
-    QVERIFY(runInsertion(model.get(), op, passed));
+    QVERIFY(tree::run(model.get(), op, &passed));
     QCOMPARE(log.take(), expected);
 }
 
@@ -262,29 +194,35 @@ void TstInsertion::shouldSkipRowsAndRepeatedPointersInLists() {
     auto model = makeProbe(QStringLiteral("A B"), 0);
     SignalLog log(model.get());
     auto* x = new ZEPHTreeItem(QStringLiteral("X"), QStringLiteral("X"), nullptr);
-    QVERIFY(model->AppendItemsList({rowItem(model.get(), 1), x, x, rowItem(model.get(), 0)}));
+    QVERIFY(model->AppendItemsList({tree::at(model.get(), 1), x, x, tree::at(model.get(), 0)}));
     QCOMPARE(log.take(), QStringLiteral("ins:2-2 count"));
     QCOMPARE(tree::ids(model.get()), QStringLiteral("A B X"));
     auto* y = new ZEPHTreeItem(QStringLiteral("Y"), QStringLiteral("Y"), nullptr);
     QVERIFY(model->PrependItemsList({y, x, y}));
     QCOMPARE(log.take(), QStringLiteral("ins:0-0 count"));
     QCOMPARE(tree::ids(model.get()), QStringLiteral("Y A B X"));
+
+    // A merged entry is deleted at once: a second copy of its pointer in the list is never read.
+    auto merging = makeProbe(QStringLiteral("A"), 4);
+    SignalLog mergeLog(merging.get());
+    QPointer<ZEPHTreeItem> twice = new ZEPHTreeItem(QStringLiteral("A"), QStringLiteral("n"), nullptr);
+    QVERIFY(merging->AppendItemsList({twice.data(), twice.data()}));
+    QVERIFY(twice.isNull());
+    QCOMPARE(mergeLog.take(), QStringLiteral("data:0-0"));
+    QCOMPARE(rows(merging.get()), QStringLiteral("A:n"));
 }
 
 void TstInsertion::shouldFileLaterInsertedOfTwoEqualIds_data() {
     QTest::addColumn<QString>("op");
     QTest::addColumn<QString>("found");
-    QTest::newRow("append") << "append X:new"
-                            << "new";
-    QTest::newRow("prepend") << "prepend X:new"
-                             << "new";
-    QTest::newRow("insert") << "insert 0 X:new"
-                            << "new";
+    // clang-format off
+    QTest::newRow("append") << "append X:new" << "new";
+    QTest::newRow("prepend") << "prepend X:new" << "new";
+    QTest::newRow("insert") << "insert 0 X:new" << "new";
     // The list walk ends with the last entry, or with the first one at the head.
-    QTest::newRow("append list") << "appendList X:1 X:2"
-                                 << "2";
-    QTest::newRow("prepend list") << "prependList X:1 X:2"
-                                  << "1";
+    QTest::newRow("append list") << "appendList X:1 X:2" << "2";
+    QTest::newRow("prepend list") << "prependList X:1 X:2" << "1";
+    // clang-format on
 }
 
 void TstInsertion::shouldFileLaterInsertedOfTwoEqualIds() {
@@ -292,7 +230,7 @@ void TstInsertion::shouldFileLaterInsertedOfTwoEqualIds() {
     QFETCH(QString, found);
     auto model = makeProbe(QStringLiteral("X:old"), 0);
     QList<QPointer<ZEPHTreeItem>> passed;
-    QVERIFY(runInsertion(model.get(), op, passed));
+    QVERIFY(tree::run(model.get(), op, &passed));
     auto* item = qobject_cast<ZEPHTreeItem*>(model->FindItem(QStringLiteral("X")));
     QVERIFY(item);
     QCOMPARE(item->Name(), found);
@@ -358,7 +296,7 @@ void TstInsertion::shouldMergeThroughDuplicateHandlerOnly() {
     };
     auto model = makeProbe(QStringLiteral("A B"), 4, {}, handler);
     QList<QPointer<ZEPHTreeItem>> passed;
-    QVERIFY(runInsertion(model.get(), op, passed));
+    QVERIFY(tree::run(model.get(), op, &passed));
     QCOMPARE(calls, QStringList{QStringLiteral("new->B")});
     QCOMPARE(rows(model.get()), QStringLiteral("A B"));
     QCOMPARE(passed.size(), 1);
@@ -368,7 +306,7 @@ void TstInsertion::shouldMergeThroughDuplicateHandlerOnly() {
 void TstInsertion::shouldIgnoreNullsInMergeSteps() {
     int calls = 0;
     auto model = makeProbe(QStringLiteral("A"), 4, {}, [&calls](const QObject*, QObject*) { ++calls; });
-    ZEPHTreeItem* a = rowItem(model.get(), 0);
+    ZEPHTreeItem* a = tree::at(model.get(), 0);
     model->HandleDuplicatedItem(nullptr, a);
     model->HandleDuplicatedItem(a, nullptr);
     model->CopyItem(nullptr, a);
@@ -377,18 +315,20 @@ void TstInsertion::shouldIgnoreNullsInMergeSteps() {
     QCOMPARE(rows(model.get()), QStringLiteral("A"));
 }
 
-void TstInsertion::shouldDisposeOfChildModelThatMergeReplaced_data() {
+void TstInsertion::shouldDisposeOfChildModelsThatAMergeDrops_data() {
     QTest::addColumn<int>("flags");
     QTest::addColumn<bool>("disposed");
     QTest::newRow("owning") << 4 << true;
     QTest::newRow("shared items") << 6 << false;
 }
 
-void TstInsertion::shouldDisposeOfChildModelThatMergeReplaced() {
+// A merge that replaces the row's child model drops the old one; a handler that takes the name
+// only leaves the new item's child model without a holder. An owning model disposes of both.
+void TstInsertion::shouldDisposeOfChildModelsThatAMergeDrops() {
     QFETCH(int, flags);
     QFETCH(bool, disposed);
     auto model = makeProbe(QStringLiteral("A[B C] D"), flags);
-    QPointer<ZEPHTreeModel> oldChild = qobject_cast<ZEPHTreeModel*>(rowItem(model.get(), 0)->ChildModel());
+    QPointer<ZEPHTreeModel> oldChild = qobject_cast<ZEPHTreeModel*>(tree::at(model.get(), 0)->ChildModel());
     QPointer<QObject> b = oldChild->FindItem(0);
     QVERIFY(model->AppendItem(tree::items(QStringLiteral("A[X]")).first()));
     QCOMPARE(tree::dump(model.get()), QStringLiteral("A[X] D"));
@@ -400,20 +340,8 @@ void TstInsertion::shouldDisposeOfChildModelThatMergeReplaced() {
         delete oldChild.data();
         destroyWithItems(model);
     }
-}
 
-void TstInsertion::shouldDisposeOfNewChildModelThatMergeLeftBehind_data() {
-    QTest::addColumn<int>("flags");
-    QTest::addColumn<bool>("disposed");
-    QTest::newRow("owning") << 4 << true;
-    QTest::newRow("shared items") << 6 << false;
-}
-
-void TstInsertion::shouldDisposeOfNewChildModelThatMergeLeftBehind() {
-    QFETCH(int, flags);
-    QFETCH(bool, disposed);
-    // The handler takes the name only, so the new item's child model has no holder after the merge.
-    auto model = makeProbe(QStringLiteral("A[B]"), flags, {}, [](const QObject* source, QObject* target) {
+    model = makeProbe(QStringLiteral("A[B]"), flags, {}, [](const QObject* source, QObject* target) {
         qobject_cast<ZEPHTreeItem*>(target)->SetName(qobject_cast<const ZEPHTreeItem*>(source)->Name());
     });
     ZEPHTreeItem* incoming = tree::items(QStringLiteral("A:n[X]")).first();
@@ -447,7 +375,7 @@ void TstInsertion::shouldNameTheMergedRowAfterShifts() {
 // announces the row whose item changed, not the first row carrying the ID.
 void TstInsertion::shouldNameTheRowThatTookTheMerge() {
     auto model = makeProbe(QStringLiteral("P Q"), 4);
-    rowItem(model.get(), 0)->SetID(QStringLiteral("Q"));
+    tree::at(model.get(), 0)->SetID(QStringLiteral("Q"));
     SignalLog log(model.get());
     QVERIFY(model->AppendItem(tree::items(QStringLiteral("Q:n")).first()));
     QCOMPARE(log.take(), QStringLiteral("data:1-1 data:1-1 count"));
@@ -456,18 +384,18 @@ void TstInsertion::shouldNameTheRowThatTookTheMerge() {
 
 void TstInsertion::shouldPassStoredRulesToKeepSorting() {
     auto model = makeProbe(QStringLiteral("A"), 0);
-    model->keepSorting();
+    model->keepSorting({QVariantMap{{QStringLiteral("RoleName"), QStringLiteral("nameRole")}}});
     model->AppendItem(tree::items(QStringLiteral("B")).first());
     model->AppendItemsList(tree::items(QStringLiteral("C D E")));
     model->PrependItemsList({});
-    QCOMPARE(model->sortedWith, (QStringList{QStringLiteral("1/1"), QStringLiteral("1/1")}));
+    QCOMPARE(model->sorts, (QStringList{QStringLiteral("1/1"), QStringLiteral("1/1")}));
 }
 
 void TstInsertion::shouldConnectValueChangeOncePerItem() {
     // A model with shared items keeps removed items connected; inserting one again must not make a
     // second connection.
     auto model = makeProbe(QStringLiteral("A B"), 2);
-    ZEPHTreeItem* a = rowItem(model.get(), 0);
+    ZEPHTreeItem* a = tree::at(model.get(), 0);
     QVERIFY(model->Remove(QStringList{QStringLiteral("A")}));
     QVERIFY(model->AppendItem(a));
     QVERIFY(model->Remove(QStringList{QStringLiteral("A")}));
@@ -480,8 +408,8 @@ void TstInsertion::shouldConnectValueChangeOncePerItem() {
 
 void TstInsertion::shouldIgnoreValueChangeWithoutRowOrSender() {
     auto model = makeProbe(QStringLiteral("A B"), 2);
-    ZEPHTreeItem* a = rowItem(model.get(), 0);
-    ZEPHTreeItem* b = rowItem(model.get(), 1);
+    ZEPHTreeItem* a = tree::at(model.get(), 0);
+    ZEPHTreeItem* b = tree::at(model.get(), 1);
     SignalLog log(model.get());
     QVERIFY(QMetaObject::invokeMethod(model.get(), "EmitValueChange"));
     QCOMPARE(log.take(), QString());
@@ -546,7 +474,7 @@ void TstInsertion::shouldNameTheRowOfAChangedItemLikeALinearSearch() {
         if (model->rowCount() < 50) model->AppendItemsList(fresh(100));
         log.clear();
         for (int probe = 0; probe < 4; ++probe) {
-            ZEPHTreeItem* item = rowItem(model.get(), random.bounded(model->rowCount()));
+            ZEPHTreeItem* item = tree::at(model.get(), random.bounded(model->rowCount()));
             item->SetName(QStringLiteral("n%1").arg(step * 4 + probe));
             const int row = model->GetModelItemList()->indexOf(item);
             QCOMPARE(log.take(), QStringLiteral("data:%1-%1").arg(row));
@@ -575,7 +503,7 @@ void TstInsertion::shouldKeepProxyMadeOverEmptyModelInStep() {
     const auto expected = [&] {
         QStringList parts;
         for (int row = 0; row < model->rowCount(); ++row) {
-            ZEPHTreeItem* item = rowItem(model.get(), row);
+            ZEPHTreeItem* item = tree::at(model.get(), row);
             if (!item->Name().startsWith(QLatin1Char('x'))) parts << item->ID();
         }
         return parts.join(QLatin1Char(' '));
@@ -597,7 +525,7 @@ void TstInsertion::shouldKeepProxyMadeOverEmptyModelInStep() {
         [&] { model->PrependItem(tree::items(QStringLiteral("R:xr")).first()); },
         [&] { model->AppendItemsList(tree::items(QStringLiteral("C:xc D B:b E"))); },
         [&] { model->PrependItemsList(tree::items(QStringLiteral("F R:r G"))); },
-        [&] { rowItem(model.get(), 3)->SetName(QStringLiteral("x3")); },
+        [&] { tree::at(model.get(), 3)->SetName(QStringLiteral("x3")); },
         [&] { model->RemoveOne(QStringLiteral("A")); },
         [&] {
             model->Remove(QStringList{QStringLiteral("Q"), QStringLiteral("I")});

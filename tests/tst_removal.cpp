@@ -1,3 +1,4 @@
+#include "ProbeModel.h"
 #include "SignalLog.h"
 #include "TreeBuilder.h"
 
@@ -13,86 +14,11 @@
 
 namespace {
 
-// A model that exposes the protected single-item removal, can answer lookups with an item that is
-// not one of its rows, and logs keep-sorting passes as "sort".
-class Probe : public ZEPHTreeModel {
-public:
-    using ZEPHTreeModel::RemoveOne;
-    using ZEPHTreeModel::ZEPHTreeModel;
+using tree::flushDeletes;
+using tree::rows;
 
-    QObject* FindItem(const QString& id, bool includeChildModel = false) const override {
-        return foreign ? foreign : ZEPHTreeModel::FindItem(id, includeChildModel);
-    }
-    using ZEPHTreeModel::FindItem;
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override {
-        return claimedRows >= 0 ? claimedRows : ZEPHTreeModel::rowCount(parent);
-    }
-    void SortByRules(const QVariantList&, int) override {
-        if (log) log->entries << QStringLiteral("sort");
-    }
-    void keepSorting() { setKeepSorting(KeepSorting, {}); }
-
-    ZEPHTreeItem* foreign = nullptr;
-    int claimedRows = -1;
-    SignalLog* log = nullptr;
-};
-
-void flushDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-ZEPHTreeItem* rowItem(ZEPHTreeModel* model, int row) {
-    return qobject_cast<ZEPHTreeItem*>(model->FindItem(row));
-}
-
-// Rows as "ID" or "ID:name" when the name differs from the ID.
-QString rows(ZEPHTreeModel* model) {
-    QStringList parts;
-    for (ZEPHTreeItem* item : *model->GetModelItemList())
-        parts << (item->Name() == item->ID() ? item->ID() : item->ID() + QLatin1Char(':') + item->Name());
-    return parts.join(QLatin1Char(' '));
-}
-
-// The rows named by their IDs, in that order.
-QList<ZEPHTreeItem*> own(ZEPHTreeModel* model, const QString& ids) {
-    QList<ZEPHTreeItem*> items;
-    for (const QString& id : ids.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        items << qobject_cast<ZEPHTreeItem*>(model->FindItem(id, true));
-    return items;
-}
-
-// Runs one operation written as "<operation> <arguments>" and answers its result (true for the
-// operations without one).
-bool runRemoval(Probe* model, const QString& op) {
-    const QString verb = op.section(QLatin1Char(' '), 0, 0);
-    const QString rest = op.section(QLatin1Char(' '), 1);
-    const QStringList args = rest.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (verb == QLatin1String("removeOne")) return model->RemoveOne(rest);
-    if (verb == QLatin1String("removeIds")) return model->Remove(args);
-    if (verb == QLatin1String("removeRows")) return model->Remove(args.at(0).toInt(), args.at(1).toInt());
-    if (verb == QLatin1String("removeAll"))
-        model->RemoveAll();
-    else if (verb == QLatin1String("clear"))
-        model->clear();
-    else if (verb == QLatin1String("clearAll"))
-        model->ClearAllSourceContainer();
-    else if (verb == QLatin1String("move"))
-        model->MoveRow(args.at(0).toInt(), args.at(1).toInt());
-    else if (verb == QLatin1String("replace"))
-        return model->ReplaceItemsList(tree::listOf(rest));
-    else if (verb == QLatin1String("replaceEx"))
-        return model->ReplaceItemsListEx(tree::listOf(rest));
-    else if (verb == QLatin1String("replaceOwn"))
-        return model->ReplaceItemsList(own(model, rest));
-    else if (verb == QLatin1String("replaceExOwn"))
-        return model->ReplaceItemsListEx(own(model, rest));
-    else
-        qFatal("unknown operation %s", qPrintable(op));
-    return true;
-}
-
-std::unique_ptr<Probe> makeProbe(const QString& shape, int flags) {
-    std::unique_ptr<Probe> model(new Probe(nullptr, {}, flags));
+std::unique_ptr<ProbeModel> makeProbe(const QString& shape, int flags) {
+    std::unique_ptr<ProbeModel> model(new ProbeModel(nullptr, {}, flags));
     tree::fill(model.get(), shape);
     return model;
 }
@@ -113,13 +39,6 @@ QString idOf(const QPointer<QObject>& object) {
     return QStringLiteral("model of ") + object->objectName();
 }
 
-// After `op` on the model "A[B C] D E", these objects survive: the ones still in the model, and all
-// of them when the model does not own its items.
-struct DisposalCase {
-    QString op;
-    QString remaining;
-};
-
 } // namespace
 
 class TstRemoval : public QObject {
@@ -129,18 +48,16 @@ private slots:
 
     void shouldEmitTheContractSignals_data();
     void shouldEmitTheContractSignals();
-    void shouldShowNewContentToListeners_data();
-    void shouldShowNewContentToListeners();
+    void shouldShowListenersTheRowsOfTheMoment_data();
+    void shouldShowListenersTheRowsOfTheMoment();
     void shouldFindRangeRemovedItemsUntilSignalsWereDelivered();
     void shouldInsertRatherThanMergeIntoRemovedItem();
     void shouldKeepItemThatBecameRowAgain_data();
     void shouldKeepItemThatBecameRowAgain();
-    void shouldAnnounceReplacementBeforeExchange_data();
-    void shouldAnnounceReplacementBeforeExchange();
     void shouldDisposeAccordingToSharedItemsFlag_data();
     void shouldDisposeAccordingToSharedItemsFlag();
+    void shouldDeleteAtOnceWhenClearingContainers_data();
     void shouldDeleteAtOnceWhenClearingContainers();
-    void shouldDeleteNothingWhenClearingSharedContainers();
     void shouldReleaseNonModelChildWithoutEmptyingIt();
     void shouldTellProxyThatDisposedChildModelIsGone();
     void shouldEndDisposalOfChildModelCycles_data();
@@ -218,7 +135,7 @@ void TstRemoval::shouldEmitTheContractSignals() {
     model->keepSorting();
     SignalLog log(model.get(), SignalLog::WithAboutTo);
     model->log = &log;
-    QCOMPARE(runRemoval(model.get(), op), result);
+    QCOMPARE(tree::run(model.get(), op), result);
     QCOMPARE(log.take(), signalList);
     QCOMPARE(rows(model.get()), after);
     if (flags & 2) {
@@ -230,39 +147,48 @@ void TstRemoval::shouldEmitTheContractSignals() {
     }
 }
 
-void TstRemoval::shouldShowNewContentToListeners_data() {
+void TstRemoval::shouldShowListenersTheRowsOfTheMoment_data() {
     QTest::addColumn<QString>("op");
     QTest::addColumn<QString>("seen");
-    QTest::newRow("remove one") << "removeOne B"
-                                << "rem:A C itemsRemoved:A C count:A C";
-    QTest::newRow("remove ids") << "removeIds C A"
-                                << "rem:A B rem:B itemsRemoved:B count:B";
-    QTest::newRow("remove rows") << "removeRows 0 1"
-                                 << "rem:C itemsRemoved:C count:C";
-    QTest::newRow("remove all") << "removeAll"
-                                << "rem: allRemoved: count:";
-    QTest::newRow("exchange") << "replaceEx X"
-                              << "rem:X count:X";
+    // clang-format off
+    QTest::newRow("remove one") << "removeOne B" << "aboutRem:A B C rem:A C itemsRemoved:A C count:A C";
+    QTest::newRow("remove ids") << "removeIds C A" << "aboutRem:A B C rem:A B aboutRem:A B rem:B itemsRemoved:B count:B";
+    QTest::newRow("remove rows") << "removeRows 0 1" << "aboutRem:A B C rem:C itemsRemoved:C count:C";
+    QTest::newRow("remove all") << "removeAll" << "aboutRem:A B C rem: allRemoved: count:";
+    QTest::newRow("exchange, fewer rows") << "replaceEx X" << "aboutRem:A B C rem:X count:X";
+    QTest::newRow("exchange, more rows") << "replaceEx X Y Z W" << "aboutIns:A B C ins:X Y Z W count:X Y Z W";
+    QTest::newRow("replace") << "replace X" << "aboutRem:A B C rem: allRemoved: count: aboutIns: ins:X count:X";
+    // clang-format on
 }
 
-// Listeners of the end of a removal read the model as it is afterwards.
-void TstRemoval::shouldShowNewContentToListeners() {
+// Listeners of the announcement see the old rows, still alive; listeners of the end of a change
+// read the model as it is afterwards.
+void TstRemoval::shouldShowListenersTheRowsOfTheMoment() {
     QFETCH(QString, op);
     QFETCH(QString, seen);
     auto model = makeProbe(QStringLiteral("A B C"), 0);
+    QList<QPointer<QObject>> old;
+    collect(model.get(), old);
     QStringList log;
+    bool oldAlive = true;
     const auto look = [&](const char* name) {
-        return
-            [&log, &model, name] { log << QLatin1String(name) + QLatin1Char(':') + tree::ids(model.get()); };
+        return [&, name] {
+            log << QLatin1String(name) + QLatin1Char(':') + tree::ids(model.get());
+            if (QByteArray(name).startsWith("about")) oldAlive = oldAlive && !old.contains(nullptr);
+        };
     };
     // Destroyed before the locals its connections use, so the model's teardown reaches none of them.
     QObject listener;
+    connect(model.get(), &QAbstractItemModel::rowsAboutToBeRemoved, &listener, look("aboutRem"));
     connect(model.get(), &QAbstractItemModel::rowsRemoved, &listener, look("rem"));
+    connect(model.get(), &QAbstractItemModel::rowsAboutToBeInserted, &listener, look("aboutIns"));
+    connect(model.get(), &QAbstractItemModel::rowsInserted, &listener, look("ins"));
     connect(model.get(), &ZEPHTreeModel::itemsRemoved, &listener, look("itemsRemoved"));
     connect(model.get(), &ZEPHTreeModel::allItemRemoved, &listener, look("allRemoved"));
     connect(model.get(), &ZEPHTreeModel::rowCountChanged, &listener, look("count"));
-    runRemoval(model.get(), op);
+    QVERIFY(tree::run(model.get(), op));
     QCOMPARE(log.join(QLatin1Char(' ')), seen);
+    QVERIFY(oldAlive);
 }
 
 // A range removal drops the IDs only after its signals: until then a lookup by a removed ID still
@@ -313,10 +239,10 @@ void TstRemoval::shouldKeepItemThatBecameRowAgain_data() {
 void TstRemoval::shouldKeepItemThatBecameRowAgain() {
     QFETCH(QString, op);
     auto model = makeProbe(QStringLiteral("A B C"), 0);
-    QPointer<ZEPHTreeItem> b = rowItem(model.get(), 1);
+    QPointer<ZEPHTreeItem> b = tree::at(model.get(), 1);
     QObject listener;
     connect(model.get(), &ZEPHTreeModel::itemsRemoved, &listener, [&] { model->AppendItem(b); });
-    QVERIFY(runRemoval(model.get(), op));
+    QVERIFY(tree::run(model.get(), op));
     flushDeletes();
     QVERIFY(b);
     QCOMPARE(tree::ids(model.get()), QStringLiteral("A C B"));
@@ -326,59 +252,19 @@ void TstRemoval::shouldKeepItemThatBecameRowAgain() {
     QCOMPARE(log.take(), QStringLiteral("data:2-2"));
 }
 
-void TstRemoval::shouldAnnounceReplacementBeforeExchange_data() {
-    QTest::addColumn<QString>("op");
-    QTest::addColumn<QString>("seen");
-    QTest::newRow("fewer rows") << "replaceEx X"
-                                << "aboutRem:A B C rem:X";
-    QTest::newRow("more rows") << "replaceEx X Y Z W"
-                               << "aboutIns:A B C ins:X Y Z W";
-    QTest::newRow("replace") << "replace X"
-                             << "aboutRem:A B C rem: aboutIns: ins:X";
-}
-
-// The old rows are still there, alive, when the change is announced.
-void TstRemoval::shouldAnnounceReplacementBeforeExchange() {
-    QFETCH(QString, op);
-    QFETCH(QString, seen);
-    auto model = makeProbe(QStringLiteral("A B C"), 0);
-    QList<QPointer<QObject>> old;
-    collect(model.get(), old);
-    QStringList log;
-    bool oldAlive = true;
-    const auto look = [&](const char* name) {
-        return [&, name] {
-            log << QLatin1String(name) + QLatin1Char(':') + tree::ids(model.get());
-            if (QByteArray(name).startsWith("about")) oldAlive = oldAlive && !old.contains(nullptr);
-        };
-    };
-    // Destroyed before the locals its connections use, so the model's teardown reaches none of them.
-    QObject listener;
-    connect(model.get(), &QAbstractItemModel::rowsAboutToBeRemoved, &listener, look("aboutRem"));
-    connect(model.get(), &QAbstractItemModel::rowsRemoved, &listener, look("rem"));
-    connect(model.get(), &QAbstractItemModel::rowsAboutToBeInserted, &listener, look("aboutIns"));
-    connect(model.get(), &QAbstractItemModel::rowsInserted, &listener, look("ins"));
-    QVERIFY(runRemoval(model.get(), op));
-    QCOMPARE(log.join(QLatin1Char(' ')), seen);
-    QVERIFY(oldAlive);
-}
-
 void TstRemoval::shouldDisposeAccordingToSharedItemsFlag_data() {
     QTest::addColumn<QString>("op");
     QTest::addColumn<int>("flags");
     QTest::addColumn<QString>("alive");
     const QString all = QStringLiteral("A B C D E model of A");
-    const QList<DisposalCase> cases = {
-        {QStringLiteral("removeOne A"), QStringLiteral("D E")},
-        {QStringLiteral("removeIds A D"), QStringLiteral("E")},
-        {QStringLiteral("removeRows 0 1"), QStringLiteral("E")},
-        {QStringLiteral("removeAll"), QString()},
-        {QStringLiteral("replaceOwn E"), QStringLiteral("E")},
-        {QStringLiteral("replaceExOwn E D"), QStringLiteral("D E")},
-    };
-    for (const DisposalCase& c : cases) {
-        QTest::addRow("%s, owning", qPrintable(c.op)) << c.op << 0 << c.remaining;
-        QTest::addRow("%s, shared", qPrintable(c.op)) << c.op << 2 << all;
+    // After each operation on "A[B C] D E" the objects still in the model survive, and all of them
+    // when the model does not own its items.
+    const QList<QPair<QString, QString>> cases = {{"removeOne A", "D E"},  {"removeIds A D", "E"},
+                                                  {"removeRows 0 1", "E"}, {"removeAll", ""},
+                                                  {"replaceOwn E", "E"},   {"replaceExOwn E D", "D E"}};
+    for (const auto& c : cases) {
+        QTest::addRow("%s, owning", qPrintable(c.first)) << c.first << 0 << c.second;
+        QTest::addRow("%s, shared", qPrintable(c.first)) << c.first << 2 << all;
     }
 }
 
@@ -391,10 +277,10 @@ void TstRemoval::shouldDisposeAccordingToSharedItemsFlag() {
     auto model = makeProbe(QStringLiteral("A[B C] D E"), flags);
     QList<QPointer<QObject>> objects;
     collect(model.get(), objects);
-    auto* child = qobject_cast<ZEPHTreeModel*>(rowItem(model.get(), 0)->ChildModel());
+    auto* child = qobject_cast<ZEPHTreeModel*>(tree::at(model.get(), 0)->ChildModel());
     child->setObjectName(QStringLiteral("A"));
     SignalLog childLog(child);
-    runRemoval(model.get(), op);
+    tree::run(model.get(), op);
     flushDeletes();
     QStringList living;
     for (const QPointer<QObject>& object : objects) {
@@ -417,27 +303,28 @@ void TstRemoval::shouldDisposeAccordingToSharedItemsFlag() {
     }
 }
 
+void TstRemoval::shouldDeleteAtOnceWhenClearingContainers_data() {
+    QTest::addColumn<int>("flags");
+    QTest::newRow("owning") << 0;
+    QTest::newRow("shared items") << 2;
+}
+
+// Emptying the containers signals nothing and deletes the whole tree at once, unless the model has
+// shared items: it owns none of them then, and deletes nothing.
 void TstRemoval::shouldDeleteAtOnceWhenClearingContainers() {
-    auto model = makeProbe(QStringLiteral("A[B[C]] D"), 0);
+    QFETCH(int, flags);
+    auto model = makeProbe(QStringLiteral("A[B[C]] D"), flags);
     QList<QPointer<QObject>> objects;
     collect(model.get(), objects);
     QCOMPARE(objects.size(), 6);
     SignalLog log(model.get(), SignalLog::WithAboutTo);
     model->ClearAllSourceContainer();
     QCOMPARE(log.take(), QString());
-    for (const QPointer<QObject>& object : objects)
-        QVERIFY(!object);
     QCOMPARE(model->rowCount(), 0);
     QCOMPARE(model->FindItem(QStringLiteral("A")), nullptr);
-}
-
-// A model with shared items owns none of them, so emptying its containers deletes nothing.
-void TstRemoval::shouldDeleteNothingWhenClearingSharedContainers() {
-    auto model = makeProbe(QStringLiteral("A[B] D"), 2);
-    QList<QPointer<QObject>> objects;
-    collect(model.get(), objects);
-    model->ClearAllSourceContainer();
-    QCOMPARE(model->rowCount(), 0);
+    for (const QPointer<QObject>& object : objects)
+        QCOMPARE(object.isNull(), flags == 0);
+    if (flags == 0) return;
     flushDeletes();
     for (const QPointer<QObject>& object : objects)
         QVERIFY(object);
@@ -463,7 +350,7 @@ void TstRemoval::shouldReleaseNonModelChildWithoutEmptyingIt() {
 
 void TstRemoval::shouldTellProxyThatDisposedChildModelIsGone() {
     auto model = makeProbe(QStringLiteral("A[B C] D"), 0);
-    auto* child = qobject_cast<ZEPHTreeModel*>(rowItem(model.get(), 0)->ChildModel());
+    auto* child = qobject_cast<ZEPHTreeModel*>(tree::at(model.get(), 0)->ChildModel());
     QSortFilterProxyModel proxy;
     proxy.setSourceModel(child);
     QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -495,15 +382,15 @@ void TstRemoval::shouldEndDisposalOfChildModelCycles() {
     QPointer<ZEPHTreeModel> second = selfCycle ? nullptr : tree::make(QStringLiteral("B"));
     QPointer<QObject> a = model->FindItem(0);
     if (selfCycle) {
-        rowItem(model.get(), 0)->SetChildModel(model.get());
+        tree::at(model.get(), 0)->SetChildModel(model.get());
     } else {
-        rowItem(model.get(), 0)->SetChildModel(second);
-        rowItem(second, 0)->SetChildModel(model.get());
+        tree::at(model.get(), 0)->SetChildModel(second);
+        tree::at(second, 0)->SetChildModel(model.get());
     }
     if (op == QLatin1String("destroy")) {
         model.reset();
     } else {
-        runRemoval(model.get(), op);
+        tree::run(model.get(), op);
         QCOMPARE(tree::ids(model.get()),
                  op.startsWith(QLatin1String("remove")) && op != QLatin1String("removeAll")
                      ? QStringLiteral("D")
@@ -518,20 +405,15 @@ void TstRemoval::shouldEndDisposalOfChildModelCycles() {
 void TstRemoval::shouldNeverLeadFromIdToNonRow_data() {
     QTest::addColumn<QString>("op");
     QTest::addColumn<QString>("after");
-    QTest::newRow("remove one by old ID") << "removeOne A"
-                                          << "B C";
-    QTest::newRow("remove one by shared ID") << "removeOne C"
-                                             << "A B";
-    QTest::newRow("remove ids") << "removeIds A C"
-                                << "B";
-    QTest::newRow("remove rows") << "removeRows 0 0"
-                                 << "B C";
-    QTest::newRow("remove all") << "removeAll"
-                                << "";
-    QTest::newRow("exchange") << "replaceExOwn B"
-                              << "B";
-    QTest::newRow("clear containers") << "clearAll"
-                                      << "";
+    // clang-format off
+    QTest::newRow("remove one by old ID") << "removeOne A" << "B C";
+    QTest::newRow("remove one by shared ID") << "removeOne C" << "A B";
+    QTest::newRow("remove ids") << "removeIds A C" << "B";
+    QTest::newRow("remove rows") << "removeRows 0 0" << "B C";
+    QTest::newRow("remove all") << "removeAll" << "";
+    QTest::newRow("exchange") << "replaceExOwn B" << "B";
+    QTest::newRow("clear containers") << "clearAll" << "";
+    // clang-format on
 }
 
 // Row A is renamed to "C" after insertion (two rows carry "C" now, A stays filed under "A"); after
@@ -540,10 +422,10 @@ void TstRemoval::shouldNeverLeadFromIdToNonRow() {
     QFETCH(QString, op);
     QFETCH(QString, after);
     auto model = makeProbe(QStringLiteral("A B C"), 0);
-    ZEPHTreeItem* a = rowItem(model.get(), 0);
+    ZEPHTreeItem* a = tree::at(model.get(), 0);
     a->SetID(QStringLiteral("C"));
     QCOMPARE(model->FindItem(QStringLiteral("A")), a);
-    runRemoval(model.get(), op);
+    tree::run(model.get(), op);
     flushDeletes();
     QStringList names;
     for (const QObject* item : *model->GetModelItemList())
@@ -602,18 +484,11 @@ void TstRemoval::shouldReorderByReplacingWithOwnItems_data() {
     QTest::addColumn<QString>("signalList");
     QTest::addColumn<QString>("after");
     QTest::addColumn<QString>("gone");
-    QTest::newRow("replace") << "replaceOwn C B A"
-                             << "rem:0-2 allRemoved count ins:0-2 count"
-                             << "C B A[X Y]"
-                             << "";
-    QTest::newRow("exchange") << "replaceExOwn C B A"
-                              << "data:0-2"
-                              << "C B A[X Y]"
-                              << "";
-    QTest::newRow("exchange, fewer") << "replaceExOwn C A"
-                                     << "rem:2-2 count data:0-1"
-                                     << "C A[X Y]"
-                                     << "B";
+    // clang-format off
+    QTest::newRow("replace") << "replaceOwn C B A" << "rem:0-2 allRemoved count ins:0-2 count" << "C B A[X Y]" << "";
+    QTest::newRow("exchange") << "replaceExOwn C B A" << "data:0-2" << "C B A[X Y]" << "";
+    QTest::newRow("exchange, fewer") << "replaceExOwn C A" << "rem:2-2 count data:0-1" << "C A[X Y]" << "B";
+    // clang-format on
 }
 
 // Replacing the content with the model's own items reorders it: nothing that comes back is
@@ -626,18 +501,18 @@ void TstRemoval::shouldReorderByReplacingWithOwnItems() {
     auto model = makeProbe(QStringLiteral("A[X Y] B C"), 0);
     QList<QPointer<QObject>> objects;
     collect(model.get(), objects);
-    rowItem(model.get(), 0)->ChildModel()->setObjectName(QStringLiteral("A"));
+    tree::at(model.get(), 0)->ChildModel()->setObjectName(QStringLiteral("A"));
     QStringList ids;
     for (const QPointer<QObject>& object : objects)
         ids << idOf(object);
     SignalLog log(model.get());
-    QVERIFY(runRemoval(model.get(), op));
+    QVERIFY(tree::run(model.get(), op));
     QCOMPARE(log.take(), signalList);
     flushDeletes();
     QCOMPARE(tree::dump(model.get()), after);
     for (int i = 0; i < objects.size(); ++i)
         QVERIFY2(objects.at(i).isNull() == (ids.at(i) == gone), qPrintable(ids.at(i)));
-    rowItem(model.get(), 0)->SetName(QStringLiteral("n"));
+    tree::at(model.get(), 0)->SetName(QStringLiteral("n"));
     QCOMPARE(log.take(), QStringLiteral("data:0-0"));
 }
 
@@ -653,7 +528,7 @@ void TstRemoval::shouldKeepItemsOfOldChildModelsThatReplacementBringsIn() {
     QPointer<QObject> a = model->FindItem(0);
     QPointer<QObject> b = model->FindItem(QStringLiteral("B"), true);
     QPointer<QObject> c = model->FindItem(QStringLiteral("C"), true);
-    QVERIFY(runRemoval(model.get(), op));
+    QVERIFY(tree::run(model.get(), op));
     flushDeletes();
     QVERIFY(!a);
     QVERIFY(!c);

@@ -1,3 +1,4 @@
+#include "ProbeModel.h"
 #include "SignalLog.h"
 #include "TreeBuilder.h"
 
@@ -14,23 +15,8 @@
 
 namespace {
 
-// A model that logs each keep-sorting pass as "sort" and remembers the threads it ran in.
-class Probe : public ZEPHTreeModel {
-public:
-    using ZEPHTreeModel::ZEPHTreeModel;
-    void SortByRules(const QVariantList&, int) override {
-        sortThreads << QThread::currentThread();
-        if (log) log->entries << QStringLiteral("sort");
-    }
-    void keepSorting() { setKeepSorting(KeepSorting, {}); }
-
-    SignalLog* log = nullptr;
-    QList<QThread*> sortThreads;
-};
-
-void flushDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+using Probe = ProbeModel;
+using tree::flushDeletes;
 
 // Runs `work` in a new thread while this thread runs its event loop, and waits for it to end.
 bool runInThread(const std::function<void()>& work) {
@@ -60,18 +46,8 @@ bool finishesWithoutOwner(const std::function<void()>& work, int ms) {
     return finished;
 }
 
-QList<ZEPHTreeItem*> own(ZEPHTreeModel* model, const QString& ids) {
-    QList<ZEPHTreeItem*> items;
-    for (const QString& id : ids.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        items << qobject_cast<ZEPHTreeItem*>(model->FindItem(id));
-    return items;
-}
-
 QString rows(ZEPHTreeModel* model) {
-    QStringList parts;
-    for (ZEPHTreeItem* item : *model->GetModelItemList())
-        parts << (item->Name() == item->ID() ? item->ID() : item->ID() + QLatin1Char(':') + item->Name());
-    return parts.join(QLatin1Char(' ')) + QLatin1String(" / ") + tree::dump(model);
+    return tree::rows(model) + QLatin1String(" / ") + tree::dump(model);
 }
 
 // What one operation did, seen from the calling thread.
@@ -81,58 +57,19 @@ struct Outcome {
     bool refusedItemKept = true;
 };
 
-// Runs one operation written as "<operation> <arguments>"; everything it creates is created in the
-// calling thread.
+// Runs one operation (see tree::run); everything it creates is created in the calling thread.
 Outcome runOperation(ZEPHTreeModel* model, const QString& op) {
-    const QString verb = op.section(QLatin1Char(' '), 0, 0);
-    QString rest = op.section(QLatin1Char(' '), 1);
-    const QStringList args = rest.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QList<QPointer<ZEPHTreeItem>> passed;
     Outcome outcome;
-    outcome.result = true;
-    const auto single = [&](const std::function<bool(ZEPHTreeItem*)>& call, const QString& shape) {
-        ZEPHTreeItem* item = tree::listOf(shape).value(0);
-        QPointer<ZEPHTreeItem> guard = item;
-        outcome.result = call(item);
-        if (!outcome.result && item) {
-            outcome.refusedItemKept = guard && guard->thread() == QThread::currentThread();
-            delete guard.data();
+    outcome.result = tree::run(model, op, &passed);
+    const QString verb = op.section(QLatin1Char(' '), 0, 0);
+    if (!outcome.result && (verb == QLatin1String("append") || verb == QLatin1String("prepend") ||
+                            verb == QLatin1String("insert"))) {
+        for (const QPointer<ZEPHTreeItem>& item : passed) {
+            outcome.refusedItemKept = item && item->thread() == QThread::currentThread();
+            delete item.data();
         }
-    };
-    if (verb == QLatin1String("append"))
-        single([&](ZEPHTreeItem* item) { return model->AppendItem(item); }, rest);
-    else if (verb == QLatin1String("prepend"))
-        single([&](ZEPHTreeItem* item) { return model->PrependItem(item); }, rest);
-    else if (verb == QLatin1String("insert"))
-        single([&](ZEPHTreeItem* item) { return model->InsertItem(args.at(0).toInt(), item); },
-               rest.section(QLatin1Char(' '), 1));
-    else if (verb == QLatin1String("appendList"))
-        outcome.result = model->AppendItemsList(tree::listOf(rest));
-    else if (verb == QLatin1String("prependList"))
-        outcome.result = model->PrependItemsList(tree::listOf(rest));
-    else if (verb == QLatin1String("replace"))
-        outcome.result = model->ReplaceItemsList(tree::listOf(rest));
-    else if (verb == QLatin1String("replaceEx"))
-        outcome.result = model->ReplaceItemsListEx(tree::listOf(rest));
-    else if (verb == QLatin1String("replaceOwn"))
-        outcome.result = model->ReplaceItemsList(own(model, rest));
-    else if (verb == QLatin1String("replaceExOwn"))
-        outcome.result = model->ReplaceItemsListEx(own(model, rest));
-    else if (verb == QLatin1String("removeOne"))
-        outcome.result = model->RemoveOne(rest);
-    else if (verb == QLatin1String("removeIds"))
-        outcome.result = model->Remove(args);
-    else if (verb == QLatin1String("removeRows"))
-        outcome.result = model->Remove(args.at(0).toInt(), args.at(1).toInt());
-    else if (verb == QLatin1String("removeAll"))
-        model->RemoveAll();
-    else if (verb == QLatin1String("clear"))
-        model->clear();
-    else if (verb == QLatin1String("clearAll"))
-        model->ClearAllSourceContainer();
-    else if (verb == QLatin1String("move"))
-        model->MoveRow(args.at(0).toInt(), args.at(1).toInt());
-    else
-        qFatal("unknown operation %s", qPrintable(op));
+    }
     return outcome;
 }
 
@@ -172,9 +109,7 @@ private slots:
     void shouldRefuseAtOnceWhenOwnerThreadEnded();
     void shouldGiveUpWhenOwnerEndsWithCallPending();
     void shouldDeleteModelInOwnerThreadFromForeignThread();
-    void shouldDeleteModelInPlaceWhenOwnerThreadEnded();
     void shouldUnwrapItemVariantsInWorker();
-    void shouldSerializeCallsFromSeveralThreads();
 };
 
 void TstThreads::shouldRunForwardedCallsLikeOwnerThreadCalls_data() {
@@ -286,12 +221,13 @@ void TstThreads::shouldForwardNullInsertionAndWaitForOwner() {
 // A model whose owner thread has ended cannot run anything any more: every forwarded call answers
 // false (or does nothing) at once, and the caller keeps its items, in its own thread.
 void TstThreads::shouldRefuseAtOnceWhenOwnerThreadEnded() {
-    ZEPHTreeModel* model = nullptr;
-    std::unique_ptr<QThread> owner(QThread::create([&] { model = tree::make(QStringLiteral("A[B] C")); }));
+    QPointer<ZEPHTreeModel> model;
+    std::unique_ptr<QThread> owner(QThread::create([&] { model = tree::make(QStringLiteral("A[B[C]] D")); }));
     owner->start();
     QVERIFY(owner->wait(30000));
-    QList<QPointer<QObject>> objects{model->FindItem(0), model->FindItem(1),
-                                     qobject_cast<ZEPHTreeItem*>(model->FindItem(0))->ChildModel()};
+    auto* child = qobject_cast<ZEPHTreeModel*>(tree::at(model, 0)->ChildModel());
+    QList<QPointer<QObject>> objects{model->FindItem(0), model->FindItem(1), child, child->FindItem(0),
+                                     tree::at(child, 0)->ChildModel()};
 
     QStringList results;
     QPointer<ZEPHTreeItem> x;
@@ -317,15 +253,22 @@ void TstThreads::shouldRefuseAtOnceWhenOwnerThreadEnded() {
         },
         10000));
     QCOMPARE(results.join(QLatin1Char(' ')), QStringLiteral("0 0 0 0 0 0 0 0 0 0 1"));
-    QCOMPARE(tree::dump(model), QStringLiteral("A[B] C"));
+    QCOMPARE(tree::dump(model), QStringLiteral("A[B[C]] D"));
     flushDeletes();
     for (const QPointer<QObject>& object : objects)
         QVERIFY(object);
 
-    IZEPHTreeModel* handle = model;
-    QVERIFY(DeleteZEPHTreeModel(&handle));
-    QCOMPARE(handle, nullptr);
-    // Deleted at once: the ended thread would never run a deferred deletion.
+    // Whoever deletes it empties and deletes it at once, in place: the ended thread would never run a
+    // deferred deletion.
+    bool deleted = false;
+    QVERIFY(finishesWithoutOwner(
+        [&] {
+            IZEPHTreeModel* handle = model.data();
+            deleted = DeleteZEPHTreeModel(&handle) && !handle;
+        },
+        10000));
+    QVERIFY(deleted);
+    QVERIFY(!model);
     for (const QPointer<QObject>& object : objects)
         QVERIFY(!object);
 }
@@ -386,30 +329,6 @@ void TstThreads::shouldDeleteModelInOwnerThreadFromForeignThread() {
         QVERIFY(!object);
 }
 
-// A model made in a thread that has ended is emptied and deleted by whoever deletes it.
-void TstThreads::shouldDeleteModelInPlaceWhenOwnerThreadEnded() {
-    QPointer<ZEPHTreeModel> model;
-    QList<QPointer<QObject>> objects;
-    std::unique_ptr<QThread> owner(QThread::create([&] {
-        model = tree::make(QStringLiteral("A[B[C]] D"));
-        objects << model->FindItem(0) << model->FindItem(1)
-                << qobject_cast<ZEPHTreeItem*>(model->FindItem(0))->ChildModel();
-    }));
-    owner->start();
-    QVERIFY(owner->wait(30000));
-    bool deleted = false;
-    QVERIFY(finishesWithoutOwner(
-        [&] {
-            IZEPHTreeModel* handle = model.data();
-            deleted = DeleteZEPHTreeModel(&handle) && !handle;
-        },
-        10000));
-    QVERIFY(deleted);
-    QVERIFY(!model);
-    for (const QPointer<QObject>& object : objects)
-        QVERIFY(!object);
-}
-
 // The worker takes items as void* variants; anything that does not convert reaches the model as a
 // null item.
 void TstThreads::shouldUnwrapItemVariantsInWorker() {
@@ -432,32 +351,6 @@ void TstThreads::shouldUnwrapItemVariantsInWorker() {
                                       Q_ARG(int, 0)));
     QVERIFY(result);
     QCOMPARE(tree::ids(model.get()), QStringLiteral("Y X"));
-}
-
-// Calls from several threads at once are run one after the other in the owner thread.
-void TstThreads::shouldSerializeCallsFromSeveralThreads() {
-    std::unique_ptr<ZEPHTreeModel> model(tree::make(QString()));
-    SignalLog log(model.get());
-    const auto fill = [&](const QString& prefix) {
-        for (int i = 0; i < 200; ++i) {
-            const QString id = prefix + QString::number(i);
-            if (i % 2)
-                model->AppendItem(new ZEPHTreeItem(id, id, nullptr));
-            else
-                model->PrependItemsList({new ZEPHTreeItem(id, id, nullptr)});
-        }
-    };
-    std::unique_ptr<QThread> first(QThread::create(fill, QStringLiteral("a")));
-    std::unique_ptr<QThread> second(QThread::create(fill, QStringLiteral("b")));
-    first->start();
-    second->start();
-    QTRY_VERIFY_WITH_TIMEOUT(first->isFinished() && second->isFinished(), 60000);
-    QCOMPARE(model->rowCount(), 400);
-    QCOMPARE(log.entries.count(QStringLiteral("count")), 400);
-    QVERIFY(treeLivesIn(model.get(), QThread::currentThread()));
-    for (int i = 0; i < 200; ++i)
-        QVERIFY(model->FindItem(QStringLiteral("a%1").arg(i)) &&
-                model->FindItem(QStringLiteral("b%1").arg(i)));
 }
 
 QTEST_GUILESS_MAIN(TstThreads)

@@ -114,12 +114,5 @@ Item {
             compare(shown(), "a1 b a2 c d")
             spy.destroy()
         }
-
-        function test_newItemsAtTheHead() {
-            filter = source.GetFilterModel([{RoleName: "nameRole", Rule: IZEPHTreeModel.SubStr, Value: "a"}], true,
-                                           IZEPHTreeModel.POS_HEAD)
-            testHost.append(source, "a5 f a6")
-            compare(shown(), "a5 a6 a1 a2 c")
-        }
     }
 }

@@ -42,7 +42,6 @@ TestCase {
     function test_sortByRole_data() {
         return [
             { tag: "name ascending", role: "nameRole", ascending: true, expected: "a b2 b1" },
-            { tag: "name descending", role: "nameRole", ascending: false, expected: "b1 b2 a" },
             { tag: "role number", role: ZEPHTreeItem.NameRole, ascending: true, expected: "a b2 b1" },
             { tag: "unknown name", role: "sizeRole", ascending: true, expected: "b1 a b2" }
         ]
@@ -71,7 +70,6 @@ TestCase {
         return [
             { tag: "two rules", rules: [{ RoleName: "nameRole", Ascending: true }, { RoleName: "idRole", Ascending: false }],
               expected: "a2 a1 b2 b1" },
-            { tag: "no direction sorts descending", rules: [{ RoleName: "nameRole" }], expected: "b2 b1 a2 a1" },
             { tag: "empty list reverses", rules: [], expected: "a2 b2 a1 b1" }
         ]
     }

@@ -3,6 +3,7 @@
 #include <ZEPHTreeModel.h>
 
 #include <QList>
+#include <QPointer>
 #include <QString>
 
 // Builds items and trees from short strings and reads them back.
@@ -25,5 +26,20 @@ QString ids(const QObject* model);
 QString names(const QObject* model);
 /// The model as a tree string ("A[B C] D"), read through FindItem(row) and each ChildModel().
 QString dump(const QObject* model);
+/// The item list of the model as "ID", or "ID:name" where the name differs from the ID.
+QString rows(ZEPHTreeModel* model);
+/// The item at `row`, read through FindItem(row).
+ZEPHTreeItem* at(const QObject* model, int row);
+/// The items found by these IDs (space separated; child models searched too), in that order.
+QList<ZEPHTreeItem*> found(ZEPHTreeModel* model, const QString& ids);
+/// Runs one operation written "<verb> <arguments>" and answers its result (true for operations
+/// without one): append/prepend <shape>, insert <row> <shape>, appendList/prependList/replace/
+/// replaceEx <shape> ("~" a null entry), replaceOwn/replaceExOwn <IDs>, appendRow/prependRow <row>
+/// and insertRow <at> <row> (a row of the model handed over again), removeOne <ID>, removeIds <IDs>,
+/// removeRows <first> <last>, removeAll, clear, clearAll, move <from> <to>. The new items it hands
+/// over are added to `passed`.
+bool run(ZEPHTreeModel* model, const QString& op, QList<QPointer<ZEPHTreeItem>>* passed = nullptr);
+/// Delivers deferred deletions, `rounds` times (child models release their items in turn).
+void flushDeletes(int rounds = 1);
 
 } // namespace tree
