@@ -258,8 +258,10 @@ bool ZEPHTreeModel::forgetRow(const ZEPHTreeItem* item, QString* filedId) {
 }
 
 void ZEPHTreeModel::dropAllRows() {
-    for (RowTable::Record& record : *m_rows)
-        keepValueConnection(record.item, std::move(record.connection));
+    if (!m_releasing) {
+        for (RowTable::Record& record : *m_rows)
+            keepValueConnection(record.item, std::move(record.connection));
+    }
     m_items.clear();
     m_idIndex->clear();
     m_rows->clear();

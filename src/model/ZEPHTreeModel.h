@@ -250,6 +250,7 @@ private:
 
     void disposeItem(ZEPHTreeItem* item);
     void disposeChildModel(QObject* childModel);
+    void emptyBeforeRelease(ZEPHTreeModel* model, bool clearOnly);
     bool keptAlive(const QObject* object) const;
     QSet<const QObject*> keepSetFor(const QList<ZEPHTreeItem*>& items) const;
 
@@ -269,6 +270,8 @@ private:
     const QSet<const QObject*>* m_keepAlive = nullptr;
     // Set while a model whose owner thread has ended is emptied and destroyed from another thread.
     bool m_runInPlace = false;
+    // Set while the model is emptied right before it is released.
+    bool m_releasing = false;
     // Row hints are stored relative to this offset, so that insertions and removals at the head
     // shift every hint at once.
     int m_hintBase = 0;

@@ -82,6 +82,20 @@ QSet<const QObject*> ZEPHTreeModel::keepSetFor(const QList<ZEPHTreeItem*>& items
     return keep;
 }
 
+// Empties a child model that is released right after, under this model's keep-alive set. The
+// value-change connections of its rows go with it, so it does not keep them for a return.
+void ZEPHTreeModel::emptyBeforeRelease(ZEPHTreeModel* model, bool clearOnly) {
+    const QSet<const QObject*>* previous = model->m_keepAlive;
+    model->m_keepAlive = m_keepAlive;
+    model->m_releasing = true;
+    if (clearOnly)
+        model->ClearAllSourceContainer();
+    else
+        model->RemoveAll();
+    model->m_releasing = false;
+    model->m_keepAlive = previous;
+}
+
 void ZEPHTreeModel::disposeItem(ZEPHTreeItem* item) {
     // An item that became a row again while the removal was announced stays.
     if (!item || keptAlive(item) || hasRow(item)) return;
@@ -98,10 +112,7 @@ void ZEPHTreeModel::disposeChildModel(QObject* childModel) {
     if (!childModel || childModel == this || keptAlive(childModel) || beingDisposed(childModel)) return;
     DisposalScope scope(this);
     if (ZEPHTreeModel* model = modelOf(childModel)) {
-        const QSet<const QObject*>* previous = model->m_keepAlive;
-        model->m_keepAlive = m_keepAlive;
-        model->RemoveAll();
-        model->m_keepAlive = previous;
+        emptyBeforeRelease(model, false);
     }
     disconnectAllButDestroyed(childModel);
     release(childModel);
@@ -215,10 +226,7 @@ void ZEPHTreeModel::RemoveAll() {
             QObject* child = item->ChildModel();
             if (child && !keptAlive(child) && !beingDisposed(child)) {
                 if (ZEPHTreeModel* model = modelOf(child)) {
-                    const QSet<const QObject*>* previous = model->m_keepAlive;
-                    model->m_keepAlive = m_keepAlive;
-                    model->RemoveAll();
-                    model->m_keepAlive = previous;
+                    emptyBeforeRelease(model, false);
                 }
                 released.append(child);
             }
@@ -264,10 +272,7 @@ void ZEPHTreeModel::ClearAllSourceContainer() {
         QObject* child = item->ChildModel();
         if (child && !keptAlive(child) && !beingDisposed(child)) {
             if (ZEPHTreeModel* model = modelOf(child)) {
-                const QSet<const QObject*>* previous = model->m_keepAlive;
-                model->m_keepAlive = m_keepAlive;
-                model->ClearAllSourceContainer();
-                model->m_keepAlive = previous;
+                emptyBeforeRelease(model, true);
             }
             destroyNow(child);
         }
