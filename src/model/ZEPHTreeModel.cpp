@@ -112,7 +112,6 @@ void ZEPHTreeModel::SetPartialModelCount(int count) {
 }
 
 QObject* ZEPHTreeModel::GetPartialModel(int count) {
-    if (m_partialModel) m_partialModel->follow();
     SetPartialModelCount(count);
     return m_partialModel.data();
 }

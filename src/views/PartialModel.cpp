@@ -3,16 +3,10 @@
 #include "ZEPHTreeModel.h"
 
 PartialModel::PartialModel(ZEPHTreeModel* source, QObject* parent)
-    : QAbstractListModel(parent), m_source(source) {}
-
-// Until the window is first used or handed out nobody can watch it, and its window state only
-// changes through its setters: a model whose window is never used does not pay for passing every
-// change on. Resets and layout changes are passed on as the window's own, announcements included;
-// a reset goes through the view's own reset so that its persistent indexes are reset too.
-void PartialModel::follow() {
-    if (m_following || !m_source) return;
-    m_following = true;
-    ZEPHTreeModel* source = m_source.data();
+    : QAbstractListModel(parent), m_source(source) {
+    if (!source) return;
+    // Resets and layout changes are passed on as the window's own, announcements included; a reset
+    // goes through the view's own reset so that its persistent indexes are reset too.
     connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &PartialModel::sourceAboutToBeReset);
     connect(source, &QAbstractItemModel::modelReset, this, &PartialModel::sourceReset);
     connect(source, &QAbstractItemModel::dataChanged, this, &PartialModel::SourceModelDataChangedHandler);
@@ -65,7 +59,6 @@ int PartialModel::FindItemRow(QString id) {
 // Every row is announced as removed, then the rows of the new window as inserted; the size changes
 // inside each announcement, so listeners always read the count that was announced.
 void PartialModel::setWindowSize(int count) {
-    follow();
     const int oldCount = effectiveCount();
     if (oldCount > 0) {
         beginRemoveRows(QModelIndex(), 0, oldCount - 1);
@@ -84,7 +77,6 @@ void PartialModel::setWindowSize(int count) {
 }
 
 void PartialModel::setFirstRow(int row) {
-    follow();
     if (row == m_firstRow || !m_source) return;
     const int oldCount = effectiveCount();
     const int sourceCount = m_source->rowCount();

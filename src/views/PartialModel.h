@@ -28,8 +28,6 @@ public:
     void setFirstRow(int row);
     /// Sets the window size; below 1 empties the window.
     void setWindowSize(int count);
-    /// Starts passing the model's changes on (done once, when the window is first used or handed out).
-    void follow();
 
 signals:
     void rowCountChanged();
@@ -48,5 +46,4 @@ private:
     QPointer<ZEPHTreeModel> m_source;
     int m_firstRow = 0;
     int m_windowSize = 0;
-    bool m_following = false;
 };
