@@ -118,6 +118,71 @@ void unlinkChildModels(const QList<ZEPHTreeModel*>& models) {
     }
 }
 
+// A host's own implementation of the model interface, holding one item: lookups descend into it
+// through the interface. Everything it is not asked for does nothing.
+class HostModel : public IZEPHTreeModel {
+public:
+    explicit HostModel(ZEPHTreeItem* item) : m_item(item) {}
+    QObject* FindItem(const QString& id, bool) const override {
+        return id == m_item->ID() ? m_item : nullptr;
+    }
+    QObject* FindItem(int row) const override { return row == 0 ? m_item : nullptr; }
+    void GetAllIDs(QList<QString>& ids, bool) override { ids << m_item->ID(); }
+    int rowCount(const QModelIndex& = QModelIndex()) const override { return 1; }
+    QVariant data(const QModelIndex&, int) const override { return {}; }
+    QString FindItemID(int) const override { return {}; }
+    int FindItemRow(const QString&) const override { return -1; }
+    QVariant FindItemValue(const QString&, const QString&) const override { return {}; }
+    QVariant FindItemValue(const QString&, int) const override { return {}; }
+    QVariant FindItemValue(int, const QString&) const override { return {}; }
+    QVariant FindItemValue(int, int) const override { return {}; }
+    QVariant FindItemValueEx(const QString&, const QString&, bool) const override { return {}; }
+    QVariant FindItemValueEx(const QString&, int, bool) const override { return {}; }
+    void SetPartialModelCount(int) override {}
+    QObject* GetPartialModel(int) override { return nullptr; }
+    void SortByRole(const QString&, bool, PF_LESS_THAN) override {}
+    void SortByRole(int, bool, PF_LESS_THAN) override {}
+    void SortByRoleAndKeep(const QString&, bool, PF_LESS_THAN) override {}
+    void SortByRoleAndKeep(int, bool, PF_LESS_THAN) override {}
+    void SortByRoleByQMLFunction(const QString&, bool, QString, QString) override {}
+    void SortByRoleByQMLFunction(int, bool, QString, QString) override {}
+    void SortByRoleByScriptFunction(const QString&, bool, QString, QString) override {}
+    void SortByRoleByScriptFunction(int, bool, QString, QString) override {}
+    void SortByRules(const QVariantList&, int) override {}
+    void MoveRow(int, int) override {}
+    QVariantMap get(int) override { return {}; }
+    void clear() override {}
+    bool InsertItem(int, ZEPHTreeItem*) override { return false; }
+    bool AppendItem(ZEPHTreeItem*) override { return false; }
+    bool AppendItemsList(QList<ZEPHTreeItem*>) override { return false; }
+    bool PrependItem(ZEPHTreeItem*) override { return false; }
+    bool PrependItemsList(QList<ZEPHTreeItem*>) override { return false; }
+    bool ReplaceItemsList(QList<ZEPHTreeItem*>) override { return false; }
+    void RemoveAll() override {}
+    bool RemoveOne(const QString&) override { return false; }
+    bool Remove(int, int) override { return false; }
+    bool Remove(const QStringList&) override { return false; }
+    int FirstPartialModelRow() const override { return 0; }
+    void SetFirstPartialModelRow(int) override {}
+    void ClearAllSourceContainer() override {}
+    QObject* GetGroupModel(const QString&, bool) override { return nullptr; }
+    QObject* GetGroupModel(int, bool) override { return nullptr; }
+    bool UpdateGroupRole(const QString&) override { return false; }
+    bool UpdateGroupRole(int) override { return false; }
+    QObject* GetFilterModel(QVariantList, bool, int) override { return nullptr; }
+    bool UpdateFilterRules(QVariantList, bool) override { return false; }
+    QObject* GetFilterModelByUserDefinedRules(QVariant, int) override { return nullptr; }
+    bool UpdateUserDefinedFilterRules(QVariant) override { return false; }
+    QObject* GetPagingModel(unsigned int) override { return nullptr; }
+    int page() const override { return -1; }
+    void setPage(int) override {}
+    int totalPage() const override { return 0; }
+    QList<ZEPHTreeItem*>* GetModelItemList() override { return nullptr; }
+
+private:
+    ZEPHTreeItem* m_item;
+};
+
 } // namespace
 
 class TstModel : public QObject {
@@ -151,7 +216,7 @@ private slots:
     void shouldCollectAllIds_data();
     void shouldCollectAllIds();
     void shouldReachJsonMapByNumberOnly();
-    void shouldSkipChildObjectsThatAreNoModels();
+    void shouldDescendIntoModelsOnly();
     void shouldEndCyclesOfChildModels_data();
     void shouldEndCyclesOfChildModels();
     void shouldFindChangedIdByFieldsButIndexByOldId();
@@ -519,20 +584,27 @@ void TstModel::shouldReachJsonMapByNumberOnly() {
              QVariant(QStringLiteral("A")));
 }
 
-void TstModel::shouldSkipChildObjectsThatAreNoModels() {
+// Lookups descend into any implementation of the model interface (a host's own too) and skip other
+// child objects.
+void TstModel::shouldDescendIntoModelsOnly() {
     QObject plainChild;
     QStringListModel foreignModel({QStringLiteral("T")});
     QScopedPointer<ZEPHTreeModel> model(new ZEPHTreeModel(nullptr, {}, 2)); // shares its items
     QScopedPointer<ZEPHTreeModel> nested(tree::make(QStringLiteral("T:found")));
+    ZEPHTreeItem hosted(QStringLiteral("H"), QStringLiteral("hosted"), nullptr);
+    HostModel hostModel(&hosted);
     ZEPHTreeItem a(QStringLiteral("A"), QString(), &plainChild);
     ZEPHTreeItem b(QStringLiteral("B"), QString(), &foreignModel);
     ZEPHTreeItem c(QStringLiteral("C"), QString(), nested.data());
     ZEPHTreeItem d(QStringLiteral("D"), QString(), tree::make(QStringLiteral("gone")));
+    ZEPHTreeItem e(QStringLiteral("E"), QString(), &hostModel);
     delete d.ChildModel(); // a child model deleted elsewhere reads as none
-    model->AppendItemsList({&a, &b, &d, &c});
+    model->AppendItemsList({&a, &b, &d, &c, &e});
     QCOMPARE(found(model->FindItem(QStringLiteral("T"), true)), QStringLiteral("T:found"));
+    QCOMPARE(model->FindItem(QStringLiteral("H"), true), &hosted);
+    QCOMPARE(model->FindItem(QStringLiteral("H"), false), static_cast<QObject*>(nullptr));
     QCOMPARE(found(model->FindItem(QStringLiteral("Q"), true)), QStringLiteral("-"));
-    QCOMPARE(allIds(model.data(), true), QStringLiteral("Z A B D C T"));
+    QCOMPARE(allIds(model.data(), true), QStringLiteral("Z A B D C T E H"));
     model->RemoveAll();
 }
 

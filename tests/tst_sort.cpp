@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <utility>
+
 #include <sys/stat.h>
 
 #include <cmath>
@@ -239,6 +241,8 @@ private slots:
     void shouldNotRecurseWithoutFlagTwoOrWithSharedItems();
     void shouldSkipChildObjectsThatAreNoModels();
     void shouldVisitEachModelOnceInACycle();
+    void shouldRunASortThatAListenerStarts();
+    void shouldResortSilentlyChangedRowsOfALargeModel();
     void shouldResortAfterEachInsertion_data();
     void shouldResortAfterEachInsertion();
     void shouldMatchThePlacementForAnyRules();
@@ -659,6 +663,44 @@ void TstSort::shouldVisitEachModelOnceInACycle() {
         for (ZEPHTreeItem* item : rowsOf(model))
             item->SetChildModel(nullptr);
     }
+}
+
+// The once-per-call guard only covers the descent into child models: a sort or an insertion started
+// by a listener of a sort's signals runs in full.
+void TstSort::shouldRunASortThatAListenerStarts() {
+    std::unique_ptr<ZEPHTreeModel> model(tree::make("2:b 1:a 3:c"));
+    model->SortByRules(nameRule(true), ZEPHTreeModel::KeepSorting);
+    bool inserted = false;
+    connect(model.get(), &QAbstractItemModel::dataChanged, this, [&] {
+        if (std::exchange(inserted, true)) return;
+        model->AppendItem(tree::items(QStringLiteral("4:0")).first());
+    });
+    model->SortByRules(nameRule(true), ZEPHTreeModel::KeepSorting);
+    QCOMPARE(tree::ids(model.get()), QStringLiteral("4 1 2 3"));
+    disconnect(model.get(), &QAbstractItemModel::dataChanged, this, nullptr);
+    bool resorted = false;
+    connect(model.get(), &QAbstractItemModel::dataChanged, this, [&] {
+        if (!std::exchange(resorted, true)) model->SortByRules(nameRule(false), ZEPHTreeModel::None);
+    });
+    model->SortByRules(nameRule(true), ZEPHTreeModel::KeepSorting);
+    QCOMPARE(tree::ids(model.get()), QStringLiteral("3 2 1 4"));
+    QCOMPARE(ZEPHTreeModelAccess::flag(model.get()), int(ZEPHTreeModel::None));
+}
+
+// A large keep-sorted model only places new rows among the values of its last sort while every row
+// announces its changes; rows brought in silently are read again.
+void TstSort::shouldResortSilentlyChangedRowsOfALargeModel() {
+    QList<ZEPHTreeItem*> items;
+    for (int i = 0; i < 300; ++i)
+        items << new ZEPHTreeItem(QString::number(i), QStringLiteral("n%1").arg(i, 4, 10, QLatin1Char('0')),
+                                  nullptr);
+    std::unique_ptr<ZEPHTreeModel> model(new ZEPHTreeModel(nullptr, {}));
+    QVERIFY(model->ReplaceItemsListEx(items));
+    model->SortByRules(nameRule(true), ZEPHTreeModel::KeepSorting);
+    items.first()->SetName(QStringLiteral("zzz"));
+    QVERIFY(model->AppendItem(new ZEPHTreeItem(QStringLiteral("x"), QStringLiteral("n0005x"), nullptr)));
+    QCOMPARE(model->FindItemValue(300, QStringLiteral("nameRole")).toString(), QStringLiteral("zzz"));
+    QCOMPARE(model->FindItemValue(5, QStringLiteral("nameRole")).toString(), QStringLiteral("n0005x"));
 }
 
 void TstSort::shouldResortAfterEachInsertion_data() {

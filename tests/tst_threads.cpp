@@ -110,6 +110,7 @@ private slots:
     void shouldGiveUpWhenOwnerEndsWithCallPending();
     void shouldDeleteModelInOwnerThreadFromForeignThread();
     void shouldUnwrapItemVariantsInWorker();
+    void shouldDeleteItemsOfEndedThreadAfterRemovalSignals();
 };
 
 void TstThreads::shouldRunForwardedCallsLikeOwnerThreadCalls_data() {
@@ -351,6 +352,30 @@ void TstThreads::shouldUnwrapItemVariantsInWorker() {
                                       Q_ARG(int, 0)));
     QVERIFY(result);
     QCOMPARE(tree::ids(model.get()), QStringLiteral("Y X"));
+}
+
+// Items made in a thread that has ended are deleted at once when removed (a deferred deletion would
+// never run there), but only after the removal's signals, which may still read them.
+void TstThreads::shouldDeleteItemsOfEndedThreadAfterRemovalSignals() {
+    QList<ZEPHTreeItem*> items;
+    std::unique_ptr<QThread> maker(
+        QThread::create([&items] { items = tree::items(QStringLiteral("A B[C]")); }));
+    maker->start();
+    QVERIFY(maker->wait(30000));
+    ZEPHTreeModel model;
+    QVERIFY(model.AppendItemsList(items));
+    const QPointer<ZEPHTreeItem> first = items.at(0);
+    const QPointer<QObject> child = items.at(1)->ChildModel();
+    QStringList seen;
+    const auto look = [&](const char* signal) {
+        seen << QStringLiteral("%1:%2").arg(QLatin1String(signal), first && child ? "alive" : "dead");
+    };
+    connect(&model, &QAbstractItemModel::rowsRemoved, this, [&] { look("rem"); });
+    connect(&model, &ZEPHTreeModel::allItemRemoved, this, [&] { look("all"); });
+    connect(&model, &ZEPHTreeModel::rowCountChanged, this, [&] { look("count"); });
+    model.RemoveAll();
+    look("after");
+    QCOMPARE(seen.join(QLatin1Char(' ')), QStringLiteral("rem:alive all:alive count:alive after:dead"));
 }
 
 QTEST_GUILESS_MAIN(TstThreads)

@@ -266,6 +266,7 @@ void ZEPHTreeModel::dropAllRows() {
     m_rows->clear();
     m_hintBase = 0;
     m_staleFrom = INT_MAX;
+    m_hasSilentRows = false;
 }
 
 // The value-change connection: a change inside the item becomes dataChanged for its row. Each item
@@ -296,6 +297,15 @@ void ZEPHTreeModel::keepValueConnection(const ZEPHTreeItem* item, QMetaObject::C
             it = *it ? std::next(it) : m_keptConnections.erase(it);
         m_keptConnectionsAfterSweep = m_keptConnections.size();
     }
+}
+
+// True when a value change of `item` reaches this model (rows brought in by ReplaceItemsListEx have
+// no connection of their own).
+bool ZEPHTreeModel::announcesChangesOf(const ZEPHTreeItem* item) const {
+    const RowTable::Record* info = m_rows->find(item);
+    if (info && info->connection) return true;
+    const auto kept = m_keptConnections.constFind(item);
+    return kept != m_keptConnections.cend() && *kept;
 }
 
 // Forgets the connection of an item being disposed of (disposal disconnects or deletes it).

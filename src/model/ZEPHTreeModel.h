@@ -240,6 +240,7 @@ private:
     QMetaObject::Connection valueConnectionFor(ZEPHTreeItem* item);
     void keepValueConnection(const ZEPHTreeItem* item, QMetaObject::Connection connection);
     void dropValueConnection(const ZEPHTreeItem* item);
+    bool announcesChangesOf(const ZEPHTreeItem* item) const;
     bool forgetRow(const ZEPHTreeItem* item, QString* filedId = nullptr);
 
     void fileItem(ZEPHTreeItem* item);
@@ -272,6 +273,9 @@ private:
     bool m_runInPlace = false;
     // Set while the model is emptied right before it is released.
     bool m_releasing = false;
+    // Set when rows came in without a value-change connection (ReplaceItemsListEx), until the
+    // rows are dropped: their changes may go unannounced.
+    bool m_hasSilentRows = false;
     // Row hints are stored relative to this offset, so that insertions and removals at the head
     // shift every hint at once.
     int m_hintBase = 0;

@@ -33,6 +33,12 @@ private:
     bool m_top;
     QSet<const QObject*> m_own;
 };
+
+// A child model that recursive lookups descend into: any implementation of the model interface, the
+// library's own or a host's. Other objects (a plain QObject, a foreign item model) are skipped.
+IZEPHTreeModel* lookupModelOf(QObject* object) {
+    return object ? dynamic_cast<IZEPHTreeModel*>(object) : nullptr;
+}
 } // namespace
 
 QObject* ZEPHTreeModel::FindItem(int row) const {
@@ -48,7 +54,7 @@ QObject* ZEPHTreeModel::FindItem(const QString& id, bool includeChildModel) cons
     VisitScope scope(t_findVisited);
     scope.enter(this);
     for (ZEPHTreeItem* item : m_items) {
-        ZEPHTreeModel* child = modelOf(item->ChildModel());
+        IZEPHTreeModel* child = lookupModelOf(item->ChildModel());
         if (!child || !scope.enter(child)) continue;
         if (QObject* found = child->FindItem(id, true)) return found;
     }
@@ -109,7 +115,7 @@ void ZEPHTreeModel::GetAllIDs(QList<QString>& ids, bool includeChildModel) {
     scope.enter(this);
     for (ZEPHTreeItem* item : m_items) {
         ids.append(item->ID());
-        ZEPHTreeModel* child = modelOf(item->ChildModel());
+        IZEPHTreeModel* child = lookupModelOf(item->ChildModel());
         if (child && scope.enter(child)) child->GetAllIDs(ids, true);
     }
 }

@@ -6,6 +6,7 @@
 #include "ZEPHTreeModelWorker.h"
 
 #include <QMetaMethod>
+#include <QPointer>
 #include <QThread>
 
 namespace {
@@ -44,14 +45,19 @@ void disconnectAllButDestroyed(QObject* object) {
     }
 }
 
-// Deletes `object` from its own thread's event loop. A thread that no longer runs would never get
-// to it, so there the object is deleted at once (a model destroyed after its owner thread ended).
-void release(QObject* object) {
+// Deletes `object` from its own thread's event loop; false when that thread no longer runs and
+// would never get to it (a model destroyed after its owner thread ended, items made in a thread
+// that ended), so that the caller deletes it at once where that is safe.
+bool releaseLater(QObject* object) {
     QThread* owner = object->thread();
-    if (!owner || (owner != QThread::currentThread() && !owner->isRunning()))
-        delete object;
-    else
-        object->deleteLater();
+    if (!owner || (owner != QThread::currentThread() && !owner->isRunning())) return false;
+    object->deleteLater();
+    return true;
+}
+
+// Deletes `object` later, or at once when its thread no longer runs.
+void release(QObject* object) {
+    if (!releaseLater(object)) delete object;
 }
 
 // Deletes `object` at once where that is safe: in its own thread, or when that thread no longer
@@ -235,13 +241,17 @@ void ZEPHTreeModel::RemoveAll() {
         }
     }
     dropAllRows();
-    // Released only once the rows are gone: a model destroyed after its owner thread ended
-    // deletes them at once.
-    for (QObject* object : released)
-        release(object);
+    // Objects whose thread no longer runs are deleted at once, but only after the signals below,
+    // so that their listeners never read a deleted item (a listener may also delete one itself).
+    QList<QPointer<QObject>> deleteNow;
+    for (QObject* object : released) {
+        if (!releaseLater(object)) deleteNow.append(object);
+    }
     endRemoveRows();
     emit allItemRemoved();
     emit rowCountChanged();
+    for (const QPointer<QObject>& object : deleteNow)
+        delete object.data();
 }
 
 void ZEPHTreeModel::ClearAllSourceContainer() {

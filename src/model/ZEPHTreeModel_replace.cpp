@@ -58,6 +58,7 @@ bool ZEPHTreeModel::ReplaceItemsListEx(QList<ZEPHTreeItem*> itemList) {
         m_rows->insert(items.at(row)).rowHint = row;
     for (ZEPHTreeItem* item : items)
         fileItem(item);
+    m_hasSilentRows = newCount > 0;
     if (newCount < oldCount)
         endRemoveRows();
     else if (newCount > oldCount)

@@ -15,33 +15,46 @@
 
 namespace {
 
-// The models that the SortByRules call in progress on this thread has reached, so that a cycle of
-// child models ends: each model is sorted at most once per call.
+// The models that one SortByRules call has reached through child models, so that a cycle of child
+// models ends: each model is sorted at most once per call. A call of its own (by the host, or by a
+// listener of a sort's signals) starts a new set; only the descent into child models shares it.
 class RuleSortVisit {
 public:
-    explicit RuleSortVisit(const QObject* model) {
-        if (!s_visited) {
+    explicit RuleSortVisit(const QObject* model) : m_descent(s_inDescent) {
+        if (!m_descent) {
+            m_saved = s_visited;
             s_visited = &m_visited;
-            m_outermost = true;
         }
+        s_inDescent = false;
         m_first = !s_visited->contains(model);
         s_visited->insert(model);
     }
     ~RuleSortVisit() {
-        if (m_outermost) s_visited = nullptr;
+        if (!m_descent) s_visited = m_saved;
+        s_inDescent = m_descent;
     }
     RuleSortVisit(const RuleSortVisit&) = delete;
     RuleSortVisit& operator=(const RuleSortVisit&) = delete;
 
     bool first() const { return m_first; }
 
+    // Sorts a child model as part of this call.
+    static void descend(ZEPHTreeModel* child, const QVariantList& rules, int flag) {
+        s_inDescent = true;
+        child->SortByRules(rules, flag);
+        s_inDescent = false;
+    }
+
 private:
     static thread_local QSet<const QObject*>* s_visited;
+    static thread_local bool s_inDescent;
     QSet<const QObject*> m_visited;
-    bool m_outermost = false;
+    QSet<const QObject*>* m_saved = nullptr;
+    bool m_descent;
     bool m_first = true;
 };
 
+thread_local bool RuleSortVisit::s_inDescent = false;
 thread_local QSet<const QObject*>* RuleSortVisit::s_visited = nullptr;
 
 // The items of `items` in `order` (a permutation of its rows).
@@ -204,14 +217,20 @@ void ZEPHTreeModel::SortByRules(const QVariantList& rules, int flag) {
         for (ZEPHTreeItem* item : items) {
             if (!hasRow(item)) continue; // taken out by a listener of an earlier child's sort
             if (ZEPHTreeModel* child = modelOf(item->ChildModel()))
-                child->SortByRules(keepSortingRules(), keepSortingFlag());
+                RuleSortVisit::descend(child, keepSortingRules(), keepSortingFlag());
         }
     }
     // A large list keeps the state of its sort, so that the re-sort after an insertion only places
     // the new rows. (The state is a child object, which only the owner thread may make.)
+    // The values kept are only current while every row announces its changes: rows brought in
+    // without a value-change connection could change unseen.
     QPointer<RuleSortCache> cache = RuleSortCache::find(this);
-    if (!cache && m_items.size() >= RuleSortCache::MinimumRows && isOwnerThread())
+    if (m_hasSilentRows) {
+        if (cache) cache->invalidate();
+        cache = nullptr;
+    } else if (!cache && m_items.size() >= RuleSortCache::MinimumRows && isOwnerThread()) {
         cache = RuleSortCache::of(this);
+    }
     const QList<ZEPHTreeItem*> snapshot = m_items;
     const SortRules compiled(keepSortingRules(), [this](const QString& name) { return roleForName(name); });
     SortRules::State next;

@@ -123,10 +123,11 @@ void FilterModelImp::follow(ZEPHTreeItem* item) {
 }
 
 // Only an item with a child model relays child-model changes, so only such items are followed;
-// an item that gets a child model later announces that as a change of its data, and is followed
-// from then on.
+// an item that gets a child model later announces that as a change of its data through the source,
+// and is followed from then on. An item whose changes the source does not announce (brought in by
+// ReplaceItemsListEx) is followed at once.
 void FilterModelImp::followChildModel(ZEPHTreeItem* item) {
-    if (item->ChildModel())
+    if (item->ChildModel() || (m_source && !m_source->announcesChangesOf(item)))
         connect(item, &ZEPHTreeItem::childModelValueChanged, this,
                 &FilterModelImp::ChildModelValueChangedHandler, Qt::UniqueConnection);
 }
