@@ -141,7 +141,11 @@ private:
             break;
         case 2: {
             ZEPHTreeItem* item = duplicateOrNew();
-            if (!model->InsertItem(m_in.row(count), item)) delete item; // a refused item stays ours
+            // A refused item stays ours, and so does its child model.
+            if (!model->InsertItem(m_in.row(count), item)) {
+                delete item->ChildModel();
+                delete item;
+            }
             break;
         }
         case 3:
