@@ -299,9 +299,11 @@ void ZEPHTreeModel::keepValueConnection(const ZEPHTreeItem* item, QMetaObject::C
     }
 }
 
-// True when a value change of `item` reaches this model (rows brought in by ReplaceItemsListEx have
-// no connection of their own).
+// True when a value change of the row `item` reaches this model (rows brought in by
+// ReplaceItemsListEx have no connection of their own).
 bool ZEPHTreeModel::announcesChangesOf(const ZEPHTreeItem* item) const {
+    // Every row inserted otherwise is connected.
+    if (!m_hasSilentRows) return true;
     const RowTable::Record* info = m_rows->find(item);
     if (info && info->connection) return true;
     const auto kept = m_keptConnections.constFind(item);
