@@ -237,6 +237,7 @@ private:
     int mergedRow(ZEPHTreeItem* existing, const QString& id) const;
     bool insertListAt(QList<ZEPHTreeItem*> itemList, bool atHead);
     void placeRows(int row, ZEPHTreeItem* const* items, int count);
+    void putRowsInOrder(const QList<ZEPHTreeItem*>& snapshot, const QVector<int>& order);
     QMetaObject::Connection valueConnectionFor(ZEPHTreeItem* item);
     void keepValueConnection(const ZEPHTreeItem* item, QMetaObject::Connection connection);
     void dropValueConnection(const ZEPHTreeItem* item);

@@ -125,6 +125,14 @@ void ZEPHTreeModel::SortByRoleAndKeep(int role, bool ascending, PF_LESS_THAN pfL
     setKeepSorting(KeepSorting, QVariantList{rule});
 }
 
+// Puts the rows of `snapshot` (the current rows) in `order`; persistent indexes (proxies,
+// selections) stay on their items.
+void ZEPHTreeModel::putRowsInOrder(const QList<ZEPHTreeItem*>& snapshot, const QVector<int>& order) {
+    setRowOrder(permuted(snapshot, order));
+    const QModelIndexList from = persistentIndexList();
+    changePersistentIndexList(from, movedIndexes(this, from, order));
+}
+
 void ZEPHTreeModel::SortByRoleByQMLFunction(const QString& roleName, bool ascending, QString fileName,
                                             QString compareFunctionName) {
     SortByRoleByQMLFunction(roleForName(roleName), ascending, std::move(fileName),
@@ -155,11 +163,7 @@ void ZEPHTreeModel::SortByRoleByQMLFunction(int role, bool ascending, QString fi
 
     // Proxies and selections keep their persistent indexes on the same items.
     emit layoutAboutToBeChanged(QList<QPersistentModelIndex>(), NoLayoutChangeHint);
-    if (sorted) {
-        setRowOrder(permuted(snapshot, order));
-        const QModelIndexList from = persistentIndexList();
-        changePersistentIndexList(from, movedIndexes(this, from, order));
-    }
+    if (sorted) putRowsInOrder(snapshot, order);
     emit dataChanged(index(0, 0), index(m_items.size() - 1, 0), QVector<int>());
     emit layoutChanged(QList<QPersistentModelIndex>(), NoLayoutChangeHint);
 }
@@ -195,11 +199,7 @@ void ZEPHTreeModel::SortByRoleByScriptFunction(int role, bool ascending, QString
     sorted = sorted && m_items.isSharedWith(snapshot);
 
     emit layoutAboutToBeChanged(QList<QPersistentModelIndex>(), NoLayoutChangeHint);
-    if (sorted) {
-        setRowOrder(permuted(snapshot, order));
-        const QModelIndexList from = persistentIndexList();
-        changePersistentIndexList(from, movedIndexes(this, from, order));
-    }
+    if (sorted) putRowsInOrder(snapshot, order);
     emit dataChanged(index(0, 0), index(m_items.size() - 1, 0), QVector<int>());
     emit layoutChanged(QList<QPersistentModelIndex>(), NoLayoutChangeHint);
     beginResetModel();
