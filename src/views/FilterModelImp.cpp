@@ -97,7 +97,13 @@ void FilterModelImp::connectSource() {
 }
 
 ZEPHTreeItem* FilterModelImp::sourceItem(int row) const {
-    return m_source ? qobject_cast<ZEPHTreeItem*>(m_source->FindItem(row)) : nullptr;
+    if (!m_source) return nullptr;
+    // A source of the library's own kinds answers its rows from its item list.
+    if (m_sourceHoldsItems) {
+        const QList<ZEPHTreeItem*>& items = m_source->m_items;
+        return row >= 0 && row < items.size() ? items.at(row) : nullptr;
+    }
+    return qobject_cast<ZEPHTreeItem*>(m_source->FindItem(row));
 }
 
 bool FilterModelImp::passes(const ZEPHTreeItem* item) const {
