@@ -8,6 +8,15 @@
 #include <utility>
 #include <vector>
 
+// Heap addresses and string hashes leave patterns in the low bits; a final mix spreads them over
+// all bits, so that the low ones can pick a slot.
+inline uint64_t mixHash(uint64_t hash) {
+    hash ^= hash >> 33;
+    hash *= 0xff51afd7ed558ccdULL;
+    hash ^= hash >> 33;
+    return hash;
+}
+
 // A hash table whose entries sit in one dense array, found through an open-addressing array of
 // slots (linear probing, at most half full, no tombstones). Nothing is allocated per entry, which
 // a node-based hash does for every row of a bulk load. Taking an entry moves the last one into the
@@ -84,13 +93,7 @@ public:
     typename QVector<Entry>::iterator end() { return m_entries.end(); }
 
 private:
-    size_t home(uint64_t hash) const {
-        // Heap addresses and string hashes leave patterns in the low bits; a final mix spreads them.
-        hash ^= hash >> 33;
-        hash *= 0xff51afd7ed558ccdULL;
-        hash ^= hash >> 33;
-        return size_t(hash) & m_mask;
-    }
+    size_t home(uint64_t hash) const { return size_t(mixHash(hash)) & m_mask; }
 
     // The slot that holds `key`, or the empty slot where the probe for it ends.
     size_t probe(const Key& key, uint64_t hash) const {

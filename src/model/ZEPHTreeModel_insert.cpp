@@ -1,7 +1,6 @@
 #include "ZEPHTreeModel.h"
 
 #include "IdIndex.h"
-
 #include "RowTable.h"
 #include "ZEPHTreeModelWorker.h"
 
@@ -62,11 +61,8 @@ public:
     }
     // False when `pointer` was there already.
     bool insert(const void* pointer) {
-        uint64_t x = uint64_t(reinterpret_cast<uintptr_t>(pointer));
-        x ^= x >> 33;
-        x *= 0xff51afd7ed558ccdULL;
-        x ^= x >> 33;
-        for (size_t slot = size_t(x) & m_mask;; slot = (slot + 1) & m_mask) {
+        const uint64_t hash = mixHash(uint64_t(reinterpret_cast<uintptr_t>(pointer)));
+        for (size_t slot = size_t(hash) & m_mask;; slot = (slot + 1) & m_mask) {
             if (m_slots[slot] == pointer) return false;
             if (!m_slots[slot]) {
                 m_slots[slot] = pointer;

@@ -1,7 +1,6 @@
 #include "ZEPHTreeModel.h"
 
 #include "IdIndex.h"
-
 #include <QSet>
 
 namespace {
