@@ -144,6 +144,8 @@ private slots:
     void shouldHoldOnlySourceRowsAfterAnExchange_data();
     void shouldHoldOnlySourceRowsAfterAnExchange();
     void shouldLetGoOfItemsDeletedAtOnce();
+    void shouldNeverReachADeletedItemThroughAStack_data();
+    void shouldNeverReachADeletedItemThroughAStack();
     void shouldFollowAPagingSource();
     void shouldNeverMultiplyValueChangeConnections();
     void shouldTreatItemsByIdentity();
@@ -700,6 +702,58 @@ void tst_FilterView::shouldLetGoOfItemsDeletedAtOnce() {
     QCOMPARE(childGuard.problems, QStringList());
     QVERIFY(guard.checks > 0);
     QCOMPARE(view->property("count").toInt(), 0);
+}
+
+void tst_FilterView::shouldNeverReachADeletedItemThroughAStack_data() {
+    QTest::addColumn<QString>("stack");
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<bool>("renamed");
+    QTest::addColumn<QString>("rows");
+    // f: a filter view, p: a paging view, g: a group view by name and the member model of group "a".
+    for (const QString stack : {"f f", "f p f", "p f f", "f g f"}) {
+        for (bool renamed : {false, true}) {
+            const QByteArray name =
+                (stack + (renamed ? QStringLiteral(", IDs changed") : QString())).toUtf8();
+            const QString exchanged = stack.contains('g') ? QString() : QStringLiteral("5");
+            QTest::addRow("%s, exchange", name.data())
+                << stack << "replaceEx 5:a 6:b" << renamed << exchanged;
+            QTest::addRow("%s, silent clear", name.data()) << stack << "clearAll" << renamed << "";
+        }
+    }
+}
+
+// Old items deleted at once by the source leave every view of the stack, however deep, while
+// they are still alive.
+void tst_FilterView::shouldNeverReachADeletedItemThroughAStack() {
+    QFETCH(QString, stack);
+    QFETCH(QString, operation);
+    QFETCH(bool, renamed);
+    QFETCH(QString, rows);
+    std::unique_ptr<ZEPHTreeModel> source(tree::make(QStringLiteral("1:a 2:a 3:b 4:a")));
+    std::vector<std::unique_ptr<QObject>> views;
+    ZEPHTreeModel* top = source.get();
+    for (const QString& kind : stack.split(QLatin1Char(' '))) {
+        QObject* made = kind == QLatin1String("f")
+                            ? top->GetFilterModel(containing(QStringLiteral("a")), true, 0)
+                        : kind == QLatin1String("p") ? top->GetPagingModel(10)
+                                                     : top->GetGroupModel(ZEPHTreeItem::NameRole, false);
+        views.emplace_back(made);
+        top = modelOf(made);
+        if (kind == QLatin1String("g"))
+            top = modelOf(
+                top->FindItemValue(QStringLiteral("a"), ZEPHTreeItem::ChildModelRole).value<QObject*>());
+    }
+    new QAbstractItemModelTester(top, QAbstractItemModelTester::FailureReportingMode::QtTest, top);
+    RowGuard guard(top);
+    guard.watch(source.get());
+    QCOMPARE(tree::ids(top), QStringLiteral("1 2 4"));
+    for (int row = 0; renamed && row < source->rowCount(); ++row)
+        tree::at(source.get(), row)->SetID(QStringLiteral("x%1").arg(row));
+    QVERIFY(tree::run(source.get(), operation));
+    QCOMPARE(guard.problems, QStringList());
+    flushDeletes();
+    QCOMPARE(tree::ids(top), rows);
+    QCOMPARE(guard.problems, QStringList());
 }
 
 // A paging view exchanges its rows when the page turns: the filter view over it follows the page.

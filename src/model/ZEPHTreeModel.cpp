@@ -3,10 +3,13 @@
 #include "IdIndex.h"
 #include "PartialModel.h"
 #include "RowTable.h"
+#include "ViewLink.h"
 #include "ZEPHTreeModelWorker.h"
 
 #include <QQmlEngine>
 #include <QThread>
+
+#include <typeinfo>
 
 namespace {
 int registerModelType() {
@@ -170,6 +173,27 @@ int ZEPHTreeModel::roleForName(const QString& roleName) const {
         if (it.value() == name) return it.key();
     }
     return 0;
+}
+
+// A plain model shows its item list. A subclass of a host may answer its rows otherwise, so its
+// views ask it through the virtual lookups; the library's own views install their own link.
+ViewLink* ZEPHTreeModel::viewLinkOf(ZEPHTreeModel* model) {
+    if (!model) return nullptr;
+    if (!model->m_viewLink) {
+        const ZEPHTreeModel& self = *model;
+        model->m_viewLink.reset(new ViewLink(model, typeid(self) == typeid(ZEPHTreeModel)));
+    }
+    return model->m_viewLink.get();
+}
+
+void ZEPHTreeModel::setViewLink(ViewLink* link) {
+    m_viewLink.reset(link);
+}
+
+// Called before rows leave without a removal announcement, while their items are still alive, so
+// that the views made from this model (and theirs in turn) let go of them with their own signals.
+void ZEPHTreeModel::tellViewsOfSilentDrop(const QList<ZEPHTreeItem*>& items) {
+    if (m_viewLink) m_viewLink->tellSilentDrop(items);
 }
 
 // Row bookkeeping ------------------------------------------------------------------------------

@@ -17,6 +17,7 @@
 class PartialModel;
 class RowTable;
 class IdIndex;
+class ViewLink;
 class ZEPHTreeModelWorker;
 
 // An observable list model whose rows are ZEPHTreeItem objects; items may carry child models, so
@@ -223,6 +224,11 @@ protected:
     static ZEPHTreeModel* modelOf(QObject* object);
     /// Resolves a role name against roleNames(): first byte-for-byte match, else 0.
     int roleForName(const QString& roleName) const;
+    /// How views made from `model` reach it: its rows, and the notice before a silent drop.
+    static ViewLink* viewLinkOf(ZEPHTreeModel* model);
+    /// Makes `link` (owned from now on) answer for this model; a view class whose rows are not
+    /// its own item list calls this in its constructor.
+    void setViewLink(ViewLink* link);
 
     enum CreationFlag { JavaScriptOwnershipFlag = 1, SharedItemsFlag = 2, MergeDuplicatesFlag = 4 };
 
@@ -242,6 +248,7 @@ private:
     void keepValueConnection(const ZEPHTreeItem* item, QMetaObject::Connection connection);
     void dropValueConnection(const ZEPHTreeItem* item);
     bool announcesChangesOf(const ZEPHTreeItem* item) const;
+    void tellViewsOfSilentDrop(const QList<ZEPHTreeItem*>& items);
     bool forgetRow(const ZEPHTreeItem* item, QString* filedId = nullptr);
 
     void fileItem(ZEPHTreeItem* item);
@@ -265,6 +272,8 @@ private:
     std::unique_ptr<RowTable> m_rows;
     QSharedPointer<PartialModel> m_partialModel;
     QSharedPointer<ZEPHTreeModelWorker> m_worker;
+    // Made when the first view of this model asks for it.
+    std::unique_ptr<ViewLink> m_viewLink;
     int m_keepSortingFlag = None;
     QVariantList m_keepSortingRules;
     // Items and child models that an operation in progress must not dispose of (replacements that
@@ -292,7 +301,5 @@ private:
 
     friend class ZEPHTreeModelWorker;
     friend struct ZEPHTreeModelAccess;
-    friend class FilterModelImp;
-    friend class GroupModelImp;
-    friend class PagingModelImp;
+    friend class ViewLink;
 };

@@ -263,6 +263,7 @@ void ZEPHTreeModel::ClearAllSourceContainer() {
     }
     if (m_items.isEmpty() || beingDisposed(this)) return;
     DisposalScope scope(this);
+    tellViewsOfSilentDrop(m_items);
     // The rows leave the model before anything is deleted, so whoever reacts to a deletion sees a
     // consistent (empty) model.
     const QList<ZEPHTreeItem*> items = m_items;

@@ -1,6 +1,7 @@
 #include "ZEPHTreeModel.h"
 
 #include "RowTable.h"
+#include "ViewLink.h"
 #include "ZEPHTreeModelWorker.h"
 
 bool ZEPHTreeModel::ReplaceItemsList(QList<ZEPHTreeItem*> itemList) {
@@ -37,6 +38,12 @@ bool ZEPHTreeModel::ReplaceItemsListEx(QList<ZEPHTreeItem*> itemList) {
             items.append(item);
         }
     }
+    // Views let go of the rows that leave while their items are still alive.
+    QList<ZEPHTreeItem*> leaving;
+    for (ZEPHTreeItem* item : qAsConst(m_items)) {
+        if (!seen.contains(item)) leaving.append(item);
+    }
+    tellViewsOfSilentDrop(leaving);
     const int oldCount = m_items.size();
     const int newCount = items.size();
     if (newCount < oldCount)
@@ -48,7 +55,10 @@ bool ZEPHTreeModel::ReplaceItemsListEx(QList<ZEPHTreeItem*> itemList) {
         const QSet<const QObject*> keep = keepSetFor(items);
         const QSet<const QObject*>* previous = m_keepAlive;
         m_keepAlive = &keep;
+        // The views were told above, without the rows that stay.
+        if (m_viewLink) m_viewLink->setMuted(true);
         ClearAllSourceContainer();
+        if (m_viewLink) m_viewLink->setMuted(false);
         m_keepAlive = previous;
     }
     dropAllRows();

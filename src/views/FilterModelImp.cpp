@@ -1,37 +1,9 @@
 #include "FilterModelImp.h"
 
-#include "RowTable.h"
-
 #include <QJSValue>
 #include <QSet>
 
 #include <algorithm>
-#include <typeinfo>
-
-// Membership in the source's current rows: a lookup in the source's row table when the source
-// answers its rows from its own item list, otherwise one walk over the source's rows, made on
-// first use.
-class FilterModelImp::SourceRows {
-public:
-    explicit SourceRows(const FilterModelImp* view) : m_view(view) {}
-
-    bool contains(const ZEPHTreeItem* item) {
-        ZEPHTreeModel* source = m_view->m_source.data();
-        if (!source || !item) return false;
-        if (m_view->m_sourceHoldsItems) return m_view->sourceHasRow(item);
-        if (!m_walked) {
-            for (int row = 0; row < source->rowCount(); ++row)
-                m_rows.insert(source->FindItem(row));
-            m_walked = true;
-        }
-        return m_rows.contains(item);
-    }
-
-private:
-    const FilterModelImp* m_view;
-    QSet<const QObject*> m_rows;
-    bool m_walked = false;
-};
 
 FilterModelImp::FilterModelImp(ZEPHTreeModel* source, const QVariantList& filterRules, bool orAllRules,
                                int newItemPos)
@@ -50,26 +22,22 @@ FilterModelImp::FilterModelImp(ZEPHTreeModel* source, PF_USER_FILTER predicate, 
     start();
 }
 
-FilterModelImp::~FilterModelImp() = default;
+FilterModelImp::~FilterModelImp() {
+    if (m_source) sourceLink()->removeListener(this);
+}
 
 QVariant FilterModelImp::userRulesOf(const QVariant& value) {
     if (value.userType() == qMetaTypeId<QJSValue>()) return value.value<QJSValue>().toVariant();
     return value;
 }
 
+// The view's rows are its own item list.
 void FilterModelImp::start() {
+    setViewLink(new ViewLink(this, true));
     if (!m_source) return;
-    // Plain models and filter views answer rows from their own item list; every other source is
-    // asked row by row.
-    const ZEPHTreeModel& source = *m_source;
-    const std::type_info& kind = typeid(source);
-    m_sourceHoldsItems = kind == typeid(ZEPHTreeModel) || kind == typeid(FilterModelImp);
+    sourceLink()->addListener(this);
     connectSource();
     refilter();
-}
-
-bool FilterModelImp::sourceHasRow(const ZEPHTreeItem* item) const {
-    return m_source && m_source->hasRow(item);
 }
 
 void FilterModelImp::connectSource() {
@@ -97,13 +65,7 @@ void FilterModelImp::connectSource() {
 }
 
 ZEPHTreeItem* FilterModelImp::sourceItem(int row) const {
-    if (!m_source) return nullptr;
-    // A source of the library's own kinds answers its rows from its item list.
-    if (m_sourceHoldsItems) {
-        const QList<ZEPHTreeItem*>& items = m_source->m_items;
-        return row >= 0 && row < items.size() ? items.at(row) : nullptr;
-    }
-    return qobject_cast<ZEPHTreeItem*>(m_source->FindItem(row));
+    return m_source ? sourceLink()->itemAt(row) : nullptr;
 }
 
 bool FilterModelImp::passes(const ZEPHTreeItem* item) const {
@@ -118,24 +80,24 @@ bool FilterModelImp::passes(const ZEPHTreeItem* item) const {
     return m_rules.passes(item);
 }
 
-// Each held item is followed to its end: when it is destroyed while still a row, the row goes at
-// once. Made before the item becomes a row, so no moment exists in which it could die unnoticed;
-// the set keeps it to one connection per item however often the item comes and goes.
-void FilterModelImp::follow(ZEPHTreeItem* item) {
-    const int before = m_followed.size();
-    m_followed.insert(item);
-    if (m_followed.size() != before)
-        connect(item, &QObject::destroyed, this, &FilterModelImp::onItemDestroyed);
-}
-
 // Only an item with a child model relays child-model changes, so only such items are followed;
 // an item that gets a child model later announces that as a change of its data through the source,
 // and is followed from then on. An item whose changes the source does not announce (brought in by
 // ReplaceItemsListEx) is followed at once.
 void FilterModelImp::followChildModel(ZEPHTreeItem* item) {
-    if (item->ChildModel() || (m_source && !m_source->announcesChangesOf(item)))
+    if (item->ChildModel() || (m_source && !sourceLink()->announcesChangesOf(item)))
         connect(item, &ZEPHTreeItem::childModelValueChanged, this,
                 &FilterModelImp::ChildModelValueChangedHandler, Qt::UniqueConnection);
+}
+
+// Items that arrive later go where newItemPos says: as a block at the tail or at the head, or
+// nowhere for any other value.
+void FilterModelImp::addAtNewItemPos(const QList<ZEPHTreeItem*>& items) {
+    if (items.isEmpty()) return;
+    if (m_newItemPos == POS_TAIL)
+        AppendItemsList(items);
+    else if (m_newItemPos == POS_HEAD)
+        PrependItemsList(items);
 }
 
 bool FilterModelImp::refilter() {
@@ -148,8 +110,6 @@ bool FilterModelImp::refilter() {
         followChildModel(item);
         if (passes(item)) passing.append(item);
     }
-    for (ZEPHTreeItem* item : passing)
-        follow(item);
     const bool result = ReplaceItemsList(passing);
     emit filterModelChanged();
     return result;
@@ -182,11 +142,11 @@ void FilterModelImp::dropRow(ZEPHTreeItem* item) {
 // in runs of consecutive rows from the bottom up, so the rows still to go keep their numbers.
 void FilterModelImp::dropDepartedRows(const QList<ZEPHTreeItem*>* candidates) {
     if (!m_source || rowCount() == 0) return;
-    SourceRows sourceRows(this);
+    const auto isSourceRow = sourceLink()->rowTest();
     QList<ZEPHTreeItem*> departed;
     const QList<ZEPHTreeItem*> pool = candidates ? *candidates : *GetModelItemList();
     for (ZEPHTreeItem* item : pool) {
-        if (hasRow(item) && !sourceRows.contains(item)) departed.append(item);
+        if (hasRow(item) && !isSourceRow(item)) departed.append(item);
     }
     removeRuns(std::move(departed));
 }
@@ -228,6 +188,24 @@ void FilterModelImp::flushLeaving() {
     dropDepartedRows(&leaving);
 }
 
+// The views made from this one let go first, while this view still holds the items; then the rows
+// go with the view's own removal signals.
+void FilterModelImp::sourceDropsSilently(const QList<ZEPHTreeItem*>& items) {
+    QList<ZEPHTreeItem*> held;
+    for (ZEPHTreeItem* item : items) {
+        if (hasRow(item)) held.append(item);
+    }
+    if (!m_leaving.isEmpty()) {
+        const QSet<ZEPHTreeItem*> dropped(items.cbegin(), items.cend());
+        m_leaving.erase(std::remove_if(m_leaving.begin(), m_leaving.end(),
+                                       [&dropped](ZEPHTreeItem* item) { return dropped.contains(item); }),
+                        m_leaving.end());
+    }
+    if (held.isEmpty()) return;
+    viewLinkOf(this)->tellSilentDrop(held);
+    removeRuns(std::move(held));
+}
+
 void FilterModelImp::onSourceRowsAboutToBeRemoved(const QModelIndex& parent, int first, int last) {
     Q_UNUSED(parent)
     if (!m_source || rowCount() == 0) return;
@@ -255,26 +233,6 @@ void FilterModelImp::onSourceLayoutChanged() {
     dropDepartedRows(nullptr);
 }
 
-// Only the address of `object` is used: its item part is already destroyed. Before the row is
-// announced, a blank stand-in takes the dead item's place, so listeners of the removal find a
-// live (empty) item in that row and can never reach the dead one. Then every other row that is no
-// longer a row of the source goes too (a source emptied at once deletes its items one by one after
-// it dropped them all).
-void FilterModelImp::onItemDestroyed(QObject* object) {
-    m_followed.remove(object);
-    const auto* item = reinterpret_cast<const ZEPHTreeItem*>(object);
-    if (!hasRow(item)) return;
-    const int row = rowOf(item);
-    ZEPHTreeItem standIn;
-    unfileItem(item);
-    m_rows->remove(item);
-    m_items[row] = &standIn;
-    m_rows->insert(&standIn).rowHint = row - m_hintBase;
-    RemoveOne(&standIn);
-    emit rowCountChanged();
-    dropDepartedRows(nullptr);
-}
-
 void FilterModelImp::SourceModelDataChangedHandler(const QModelIndex& topLeft,
                                                    const QModelIndex& bottomRight) {
     if (!m_source) return;
@@ -284,8 +242,10 @@ void FilterModelImp::SourceModelDataChangedHandler(const QModelIndex& topLeft,
     // A change over every row may be an exchange of the whole content: rows that left the source
     // go first.
     if (first <= 0 && last >= m_source->rowCount() - 1) dropDepartedRows(nullptr);
-    // Membership is decided by identity (this item is a row), an O(1) lookup per changed row.
+    // Membership is decided by identity (this item is a row), an O(1) lookup per changed row. A
+    // source that answers its rows at once shows each item once; any other may repeat one.
     bool allNew = true;
+    const bool maybeRepeated = !sourceLink()->knowsRowsAtOnce();
     QList<ZEPHTreeItem*> leaving;
     QList<ZEPHTreeItem*> arriving;
     QSet<const ZEPHTreeItem*> arrivingSet;
@@ -297,8 +257,8 @@ void FilterModelImp::SourceModelDataChangedHandler(const QModelIndex& topLeft,
             if (hasRow(item)) leaving.append(item);
         } else if (hasRow(item)) {
             allNew = false;
-        } else if (m_sourceHoldsItems || !arrivingSet.contains(item)) {
-            if (!m_sourceHoldsItems) arrivingSet.insert(item);
+        } else if (!maybeRepeated || !arrivingSet.contains(item)) {
+            if (maybeRepeated) arrivingSet.insert(item);
             arriving.append(item);
         }
     }
@@ -313,15 +273,13 @@ void FilterModelImp::SourceModelDataChangedHandler(const QModelIndex& topLeft,
     }
     if (!guarded.isEmpty()) {
         arriving.clear();
-        SourceRows sourceRows(this);
+        const auto isSourceRow = sourceLink()->rowTest();
         for (const QPointer<ZEPHTreeItem>& item : guarded) {
-            if (item && !hasRow(item) && sourceRows.contains(item)) arriving.append(item);
+            if (item && !hasRow(item) && isSourceRow(item)) arriving.append(item);
         }
     }
     // New rows always go to the tail here, announced with one insert pair.
     if (!arriving.isEmpty()) {
-        for (ZEPHTreeItem* item : arriving)
-            follow(item);
         const int count = rowCount();
         beginInsertRows(QModelIndex(), count, count + arriving.size() - 1);
         for (ZEPHTreeItem* item : arriving)
@@ -346,13 +304,7 @@ void FilterModelImp::SourceModelItemAddedHandler(const QModelIndex& parent, int 
         followChildModel(item);
         if (passes(item)) passing.append(item);
     }
-    if (passing.isEmpty() || (m_newItemPos != POS_TAIL && m_newItemPos != POS_HEAD)) return;
-    for (ZEPHTreeItem* item : passing)
-        follow(item);
-    if (m_newItemPos == POS_TAIL)
-        AppendItemsList(passing);
-    else
-        PrependItemsList(passing);
+    addAtNewItemPos(passing);
 }
 
 void FilterModelImp::SourceModelItemRemovedHandler(const QString& id) {
@@ -364,11 +316,11 @@ void FilterModelImp::SourceModelItemRemovedHandler(const QString& id) {
 // item here is still a row of the source (two items sharing an ID) keeps its row.
 void FilterModelImp::SourceModelItemsRemovedHandler(const QStringList& idList) {
     if (!m_source) return;
-    SourceRows sourceRows(this);
+    const auto isSourceRow = sourceLink()->rowTest();
     QStringList removed;
     for (const QString& id : idList) {
         auto* item = qobject_cast<ZEPHTreeItem*>(FindItem(id, false));
-        if (!item || !hasRow(item) || sourceRows.contains(item)) continue;
+        if (!item || !hasRow(item) || isSourceRow(item)) continue;
         RemoveOne(item);
         removed.append(id);
     }
@@ -383,13 +335,9 @@ void FilterModelImp::SourceModelAllItemRemovedHandler() {
 void FilterModelImp::ChildModelValueChangedHandler() {
     auto* item = qobject_cast<ZEPHTreeItem*>(sender());
     // Only a current row of the source counts: an item the source removed must not come back.
-    SourceRows sourceRows(this);
-    if (!item || !m_source || !sourceRows.contains(item)) return;
+    if (!item || !m_source || !sourceLink()->isRow(item)) return;
     if (passes(item)) {
-        if (!hasRow(item)) {
-            follow(item);
-            AppendItem(item);
-        }
+        if (!hasRow(item)) AppendItem(item);
     } else if (hasRow(item)) {
         dropRow(item);
     }

@@ -1,17 +1,17 @@
 #pragma once
 
 #include "FilterRules.h"
+#include "ViewLink.h"
 #include "ZEPHTreeModel.h"
 
 #include <QPointer>
-#include <QSet>
 
 // A live view of the items of a source model that pass a filter: a rule list, or the host's user
 // filter predicate with a rule value of its own. It holds the source's own item objects (it never
 // copies, owns or deletes one), in an order of its own, and follows the source's signals so that
 // it only ever holds current rows of the source, each once. Through the view, child models are seen
 // filtered too: their role hands out a new filter view with the same rules.
-class FilterModelImp : public ZEPHTreeModel {
+class FilterModelImp : public ZEPHTreeModel, private SourceListener {
     Q_OBJECT
 public:
     /// A view of the items of `source` that pass `filterRules` combined with `orAllRules`; items
@@ -51,27 +51,25 @@ public slots:
     void ChildModelValueChangedHandler();
 
 private:
-    class SourceRows;
-
     void start();
     void connectSource();
     bool refilter();
     bool passes(const ZEPHTreeItem* item) const;
+    ViewLink* sourceLink() const { return viewLinkOf(m_source.data()); }
     ZEPHTreeItem* sourceItem(int row) const;
-    bool sourceHasRow(const ZEPHTreeItem* item) const;
-    void follow(ZEPHTreeItem* item);
     void followChildModel(ZEPHTreeItem* item);
+    void addAtNewItemPos(const QList<ZEPHTreeItem*>& items);
 
     void dropRow(ZEPHTreeItem* item);
     void dropDepartedRows(const QList<ZEPHTreeItem*>* candidates);
     void removeRuns(QList<ZEPHTreeItem*> items);
     void flushLeaving();
+    void sourceDropsSilently(const QList<ZEPHTreeItem*>& items) override;
 
     void onSourceRowsAboutToBeRemoved(const QModelIndex& parent, int first, int last);
     void onSourceCountChanged();
     void onSourceReset();
     void onSourceLayoutChanged();
-    void onItemDestroyed(QObject* object);
 
     QVariant childFilterView(const ZEPHTreeItem* item, bool resort, bool asListModel) const;
     QVariant valueOf(QObject* found, int role) const;
@@ -84,13 +82,8 @@ private:
     PF_USER_FILTER m_predicate;
     int m_newItemPos = POS_TAIL;
     FilterRules m_rules;
-    // True when the source answers its rows from its own item list, so that membership is a
-    // lookup in its row table instead of a walk over its rows.
-    bool m_sourceHoldsItems = false;
     // Rows of this view that the source announced it is removing; dropped once the source's
     // announcement is over unless they are still rows of the source.
     QList<ZEPHTreeItem*> m_leaving;
     bool m_allLeaving = false;
-    // Items whose destruction this view follows.
-    QSet<const QObject*> m_followed;
 };

@@ -1,16 +1,17 @@
 #include "GroupModelImp.h"
 
-#include "PagingModelImp.h"
-
 #include <QSet>
 
+#include <algorithm>
 #include <utility>
 
 GroupModelImp::GroupModelImp(ZEPHTreeModel* source, int role, bool keepSortWithSource)
     : ZEPHTreeModel(nullptr, source ? source->roleNames() : QHash<int, QByteArray>(),
                     JavaScriptOwnershipFlag),
       m_source(source), m_keepSortWithSource(keepSortWithSource) {
+    setViewLink(new ViewLink(this, true));
     if (!source) return;
+    sourceLink()->addListener(this);
     connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &GroupModelImp::sourceAboutToBeReset);
     connect(source, &QAbstractItemModel::modelReset, this, &GroupModelImp::sourceReset);
     connect(source, &QAbstractItemModel::dataChanged, this, &GroupModelImp::SourceModelDataChangedHandler);
@@ -25,13 +26,16 @@ GroupModelImp::GroupModelImp(ZEPHTreeModel* source, int role, bool keepSortWithS
 }
 
 GroupModelImp::~GroupModelImp() {
-    if (m_source) disconnect(m_source, nullptr, this, nullptr);
+    if (m_source) {
+        disconnect(m_source, nullptr, this, nullptr);
+        sourceLink()->removeListener(this);
+    }
     forgetAllMembers();
 }
 
 bool GroupModelImp::UpdateGroupRole(const QString& roleName) {
     if (!m_source) return false;
-    return UpdateGroupRole(m_source->roleForName(roleName));
+    return UpdateGroupRole(sourceLink()->roleForName(roleName));
 }
 
 bool GroupModelImp::UpdateGroupRole(int role) {
@@ -58,7 +62,7 @@ void GroupModelImp::regroup(int role) {
     QList<QList<ZEPHTreeItem*>> members;
     m_members.reserve(m_source->rowCount());
     for (int row = 0; row < m_source->rowCount(); ++row) {
-        auto* item = qobject_cast<ZEPHTreeItem*>(m_source->FindItem(row));
+        ZEPHTreeItem* item = sourceLink()->itemAt(row);
         if (!item || m_members.contains(item)) continue;
         const QString value = groupValue(item);
         auto group = groupOf.find(value);
@@ -80,8 +84,8 @@ void GroupModelImp::regroup(int role) {
     AppendItemsList(groups);
 }
 
-// A member that changes groups keeps its record and its deletion watch. Listeners of the removal
-// may change the source or regroup; then the record is gone or renewed, and the move ends there.
+// A member that changes groups keeps its record. Listeners of the removal may change the source or
+// regroup; then the record is gone or renewed, and the move ends there.
 void GroupModelImp::follow(ZEPHTreeItem* item) {
     const QString value = groupValue(item);
     auto member = m_members.find(item);
@@ -91,7 +95,7 @@ void GroupModelImp::follow(ZEPHTreeItem* item) {
         const Member previous = member.value();
         member->value = value;
         const quint64 generation = m_generation;
-        takeFromGroup(previous, false);
+        takeFromGroup(previous);
         if (generation != m_generation || !m_members.contains(item)) return;
     }
     addToGroup(item, value);
@@ -100,7 +104,7 @@ void GroupModelImp::follow(ZEPHTreeItem* item) {
 void GroupModelImp::followRows(int first, int last) {
     const int count = m_source->rowCount();
     for (int row = qMax(first, 0); row <= last && row < count; ++row) {
-        if (auto* item = qobject_cast<ZEPHTreeItem*>(m_source->FindItem(row))) follow(item);
+        if (ZEPHTreeItem* item = sourceLink()->itemAt(row)) follow(item);
         if (!grouping()) return;
     }
     if (m_members.size() > m_source->rowCount()) dropDeparted();
@@ -121,21 +125,20 @@ void GroupModelImp::addToGroup(ZEPHTreeItem* item, const QString& value) {
     track(item, value);
 }
 
-void GroupModelImp::removeMember(const QObject* key, bool deleted) {
+void GroupModelImp::removeMember(const QObject* key) {
     auto found = m_members.find(key);
     if (found == m_members.end()) return;
     const Member member = found.value();
-    disconnect(member.onDestroyed);
     m_members.erase(found);
-    takeFromGroup(member, deleted);
+    takeFromGroup(member);
 }
 
-// The member is found by identity: it may be deleted already, or share its ID with another member.
-void GroupModelImp::takeFromGroup(const Member& member, bool deleted) {
+// The member is found by identity: it may share its ID with another member, or have changed it.
+void GroupModelImp::takeFromGroup(const Member& member) {
     ZEPHTreeItem* group = groupItem(member.value);
     MemberModel* memberModel = memberModelOf(group);
     if (!memberModel) return;
-    memberModel->removeMember(member.item, member.id, deleted);
+    memberModel->removeMember(member.item, member.id);
     if (memberModel->rowCount() == 0) RemoveOne(member.value);
 }
 
@@ -152,13 +155,8 @@ GroupModelImp::MemberModel* GroupModelImp::newMemberModel() {
     return new MemberModel(parent(), m_source->roleNames());
 }
 
-// Members are watched directly: an item deleted at once (the source's ClearAllSourceContainer or
-// ReplaceItemsListEx) must leave its member model before anyone can read it there.
 void GroupModelImp::track(ZEPHTreeItem* item, const QString& value) {
     Member& member = m_members[item];
-    if (!member.item)
-        member.onDestroyed =
-            connect(item, &QObject::destroyed, this, &GroupModelImp::memberDestroyed, Qt::DirectConnection);
     member.item = item;
     member.value = value;
     member.id = item->ID();
@@ -166,25 +164,40 @@ void GroupModelImp::track(ZEPHTreeItem* item, const QString& value) {
 
 void GroupModelImp::forgetAllMembers() {
     ++m_generation;
-    for (const Member& member : qAsConst(m_members))
-        disconnect(member.onDestroyed);
     m_members.clear();
 }
 
-std::function<bool(const ZEPHTreeItem*)> GroupModelImp::sourceRowTest() const {
-    ZEPHTreeModel* source = m_source.data();
-    if (!qobject_cast<PagingModelImp*>(source))
-        return [source](const ZEPHTreeItem* item) { return source->hasRow(item); };
-    // A paging view shows rows of its own source and holds none itself: collect what it shows.
-    QSet<const ZEPHTreeItem*> shown;
-    for (int row = 0; row < source->rowCount(); ++row)
-        shown.insert(qobject_cast<ZEPHTreeItem*>(source->FindItem(row)));
-    return [shown](const ZEPHTreeItem* item) { return shown.contains(item); };
+// The items leave the source right after this; members among them leave their groups now, while
+// they are alive, after the views made from their member models were told in turn.
+void GroupModelImp::sourceDropsSilently(const QList<ZEPHTreeItem*>& items) {
+    if (!m_leaving.isEmpty()) {
+        const QSet<ZEPHTreeItem*> dropped(items.cbegin(), items.cend());
+        m_leaving.erase(std::remove_if(m_leaving.begin(), m_leaving.end(),
+                                       [&dropped](ZEPHTreeItem* item) { return dropped.contains(item); }),
+                        m_leaving.end());
+    }
+    QList<ZEPHTreeItem*> members;
+    QStringList values;
+    QHash<QString, QList<ZEPHTreeItem*>> byValue;
+    for (ZEPHTreeItem* item : items) {
+        const auto member = m_members.constFind(item);
+        if (member == m_members.cend()) continue;
+        members.append(item);
+        QList<ZEPHTreeItem*>& inGroup = byValue[member->value];
+        if (inGroup.isEmpty()) values.append(member->value);
+        inGroup.append(item);
+    }
+    for (const QString& value : qAsConst(values)) {
+        if (MemberModel* memberModel = memberModelOf(groupItem(value)))
+            viewLinkOf(memberModel)->tellSilentDrop(byValue.value(value));
+    }
+    for (ZEPHTreeItem* item : qAsConst(members))
+        removeMember(item);
 }
 
 void GroupModelImp::dropDeparted() {
     if (!m_source) return;
-    const auto isSourceRow = sourceRowTest();
+    const auto isSourceRow = sourceLink()->rowTest();
     QList<const QObject*> departed;
     QSet<const QObject*> seen;
     const QList<ZEPHTreeItem*> groups = *GetModelItemList();
@@ -247,7 +260,8 @@ void GroupModelImp::sourceAboutToRemove(const QModelIndex& parent, int start, in
     if (!grouping() || start < 0 || end < start) return;
     const int count = m_source->rowCount();
     for (int row = start; row <= end && row < count; ++row) {
-        if (auto* item = qobject_cast<ZEPHTreeItem*>(m_source->FindItem(row))) m_leaving.append(item);
+        ZEPHTreeItem* item = sourceLink()->itemAt(row);
+        if (item && m_members.contains(item)) m_leaving.append(item);
     }
 }
 
@@ -255,8 +269,7 @@ void GroupModelImp::SourceModelItemRemovedHandler(const QModelIndex& parent, int
     Q_UNUSED(parent)
     const QList<ZEPHTreeItem*> leaving = std::exchange(m_leaving, QList<ZEPHTreeItem*>());
     if (!grouping() || start < 0 || end < 0 || start > end) return;
-    // A leaving item deleted meanwhile has been forgotten already, so its address is not looked at.
-    const auto isSourceRow = sourceRowTest();
+    const auto isSourceRow = sourceLink()->rowTest();
     for (ZEPHTreeItem* item : leaving) {
         if (m_members.contains(item) && !isSourceRow(item)) removeMember(item);
     }
@@ -304,56 +317,16 @@ void GroupModelImp::sourceLayoutChanged() {
     }
 }
 
-void GroupModelImp::memberDestroyed(QObject* object) {
-    removeMember(object, true);
+GroupModelImp::MemberModel::MemberModel(QObject* parent, const QHash<int, QByteArray>& roles)
+    : ZEPHTreeModel(parent, roles, SharedItemsFlag) {
+    setViewLink(new ViewLink(this, true));
 }
 
-GroupModelImp::MemberModel::MemberModel(QObject* parent, const QHash<int, QByteArray>& roles)
-    : ZEPHTreeModel(parent, roles, SharedItemsFlag) {}
-
-void GroupModelImp::MemberModel::removeMember(ZEPHTreeItem* item, const QString& id, bool deleted) {
+void GroupModelImp::MemberModel::removeMember(ZEPHTreeItem* item, const QString& id) {
     if (!hasRow(item)) return;
-    m_deleted = deleted ? item : nullptr;
     RemoveOne(item);
-    m_deleted = nullptr;
     emit itemsRemoved(QStringList{id});
     emit rowCountChanged();
-}
-
-QVariant GroupModelImp::MemberModel::data(const QModelIndex& index, int role) const {
-    if (m_deleted && ZEPHTreeModel::FindItem(index.row()) == m_deleted) return QVariant();
-    return ZEPHTreeModel::data(index, role);
-}
-
-QObject* GroupModelImp::MemberModel::FindItem(int row) const {
-    QObject* item = ZEPHTreeModel::FindItem(row);
-    return m_deleted && item == m_deleted ? nullptr : item;
-}
-
-// While a deleted member is being removed, lookups by ID stay within the live rows.
-QObject* GroupModelImp::MemberModel::FindItem(const QString& id, bool includeChildModel) const {
-    if (!m_deleted) return ZEPHTreeModel::FindItem(id, includeChildModel);
-    QObject* own = ZEPHTreeModel::FindItem(id, false);
-    return own == m_deleted ? nullptr : own;
-}
-
-int GroupModelImp::MemberModel::FindItemRow(const QString& id) const {
-    if (!m_deleted) return ZEPHTreeModel::FindItemRow(id);
-    const QList<ZEPHTreeItem*>& items = *const_cast<MemberModel*>(this)->GetModelItemList();
-    for (int row = 0; row < items.size(); ++row) {
-        if (items.at(row) != m_deleted && items.at(row)->ID() == id) return row;
-    }
-    return -1;
-}
-
-void GroupModelImp::MemberModel::GetAllIDs(QList<QString>& ids, bool includeChildModel) {
-    if (!m_deleted) {
-        ZEPHTreeModel::GetAllIDs(ids, includeChildModel);
-        return;
-    }
-    for (ZEPHTreeItem* item : qAsConst(*GetModelItemList())) {
-        if (item != m_deleted) ids.append(item->ID());
-    }
 }
 
 QObject* ZEPHTreeModel::GetGroupModel(int role, bool keepSortWithSource) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ViewLink.h"
 #include "ZEPHTreeModel.h"
 
 #include <QHash>
@@ -7,13 +8,11 @@
 #include <QPointer>
 #include <QVector>
 
-#include <functional>
-
 // A live view with one row per distinct value of a role of its source. Each row is a group item whose
 // ID and name are the value and whose child model (a member model) holds the source's own items with
 // that value. Members are followed by identity, so no change of the source's row numbers can make a
 // member model keep an item that the source removed or deleted.
-class GroupModelImp : public ZEPHTreeModel {
+class GroupModelImp : public ZEPHTreeModel, private SourceListener {
     Q_OBJECT
 public:
     /// A view of `source` grouped by `role` (-1: not grouped until UpdateGroupRole). With
@@ -38,34 +37,21 @@ private slots:
     void sourceReset();
     void sourceLayoutAboutToBeChanged();
     void sourceLayoutChanged();
-    void memberDestroyed(QObject* object);
 
 private:
-    // A group's member model: a plain model of shared items to everyone else. A member that was
-    // deleted at once is announced as removed after its object is gone; while that announcement runs,
-    // its row reads as empty, so listeners never touch the deleted object.
+    // A group's member model: a plain model of shared items to everyone else.
     class MemberModel : public ZEPHTreeModel {
     public:
         MemberModel(QObject* parent, const QHash<int, QByteArray>& roles);
-        QVariant data(const QModelIndex& index, int role) const override;
-        QObject* FindItem(int row) const override;
-        QObject* FindItem(const QString& id, bool includeChildModel = false) const override;
-        int FindItemRow(const QString& id) const override;
-        void GetAllIDs(QList<QString>& ids, bool includeChildModel) override;
-        /// Removes a member with the signals of RemoveOne(id); `deleted` when its object is gone.
-        void removeMember(ZEPHTreeItem* item, const QString& id, bool deleted);
-
-    private:
-        const QObject* m_deleted = nullptr;
+        /// Removes a member by identity with the signals of RemoveOne(id).
+        void removeMember(ZEPHTreeItem* item, const QString& id);
     };
 
-    // What the view knows of one member: the item (only compared once it may be dead), its group
-    // value and ID when last seen, and the connection that reports its deletion.
+    // What the view knows of one member: the item, and its group value and ID when last seen.
     struct Member {
         ZEPHTreeItem* item = nullptr;
         QString value;
         QString id;
-        QMetaObject::Connection onDestroyed;
     };
 
     bool grouping() const { return m_source && m_groupRole != -1; }
@@ -76,15 +62,16 @@ private:
     void followRows(int first, int last);
     void addToGroup(ZEPHTreeItem* item, const QString& value);
     /// Takes the member out of its group (the group goes when it empties) and forgets it.
-    void removeMember(const QObject* key, bool deleted = false);
-    void takeFromGroup(const Member& member, bool deleted);
+    void removeMember(const QObject* key);
+    void takeFromGroup(const Member& member);
     MemberModel* memberModelOf(const ZEPHTreeItem* group) const;
     ZEPHTreeItem* groupItem(const QString& value) const;
     MemberModel* newMemberModel();
     void track(ZEPHTreeItem* item, const QString& value);
     void forgetAllMembers();
-    /// Answers whether an item is a row of the source now.
-    std::function<bool(const ZEPHTreeItem*)> sourceRowTest() const;
+    ViewLink* sourceLink() const { return viewLinkOf(m_source.data()); }
+    /// Member models pass the notice on to the views made from them, then the members go.
+    void sourceDropsSilently(const QList<ZEPHTreeItem*>& items) override;
     /// Drops members that are no longer rows of the source, in group and member order.
     void dropDeparted();
     /// After changes the source did not announce row by row: drops departed members and follows every

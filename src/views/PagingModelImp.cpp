@@ -2,14 +2,50 @@
 
 #include <limits>
 
+// The rows of a paging view are the rows of the shown page of its source.
+class PagingModelImp::Link : public ViewLink {
+public:
+    explicit Link(PagingModelImp* view) : ViewLink(view, false), m_view(view) {}
+
+    ZEPHTreeItem* itemAt(int row) const override {
+        ViewLink* source = sourceLink();
+        if (!source || row < 0 || row >= m_view->rowCount()) return nullptr;
+        const int inSource = m_view->sourceRow(row);
+        return inSource < 0 ? nullptr : source->itemAt(inSource);
+    }
+    int rowOf(const ZEPHTreeItem* item) const override {
+        ViewLink* source = sourceLink();
+        const int inSource = source ? source->rowOf(item) : -1;
+        if (inSource < 0) return -1;
+        const qint64 row = qint64(inSource) - qint64(m_view->m_page) * m_view->m_numPerPage;
+        return row >= 0 && row < m_view->rowCount() ? int(row) : -1;
+    }
+    bool isRow(const ZEPHTreeItem* item) const override { return rowOf(item) >= 0; }
+    bool knowsRowsAtOnce() const override {
+        ViewLink* source = sourceLink();
+        return source && source->knowsRowsAtOnce();
+    }
+    bool announcesChangesOf(const ZEPHTreeItem* item) const override {
+        ViewLink* source = sourceLink();
+        return !source || source->announcesChangesOf(item);
+    }
+
+private:
+    ViewLink* sourceLink() const { return viewLinkOf(m_view->m_source.data()); }
+
+    PagingModelImp* m_view;
+};
+
 // With numPerPage 0 every row is on one page.
 PagingModelImp::PagingModelImp(ZEPHTreeModel* source, unsigned int numPerPage)
     : ZEPHTreeModel(nullptr, source ? source->roleNames() : QHash<int, QByteArray>(),
                     JavaScriptOwnershipFlag | SharedItemsFlag),
       m_source(source), m_numPerPage(numPerPage == 0 ? std::numeric_limits<quint32>::max() : numPerPage) {
+    setViewLink(new Link(this));
     updateTotalPages();
     m_rowCount = rowCount();
     if (!source) return;
+    viewLinkOf(source)->addListener(this);
     connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &PagingModelImp::sourceAboutToBeReset);
     connect(source, &QAbstractItemModel::modelReset, this, &PagingModelImp::sourceReset);
     connect(source, &QAbstractItemModel::dataChanged, this, &PagingModelImp::SourceModelDataChangedHandler);
@@ -18,6 +54,14 @@ PagingModelImp::PagingModelImp(ZEPHTreeModel* source, unsigned int numPerPage)
     connect(source, &QAbstractItemModel::layoutAboutToBeChanged, this,
             &QAbstractItemModel::layoutAboutToBeChanged);
     connect(source, &QAbstractItemModel::layoutChanged, this, &QAbstractItemModel::layoutChanged);
+}
+
+PagingModelImp::~PagingModelImp() {
+    if (m_source) viewLinkOf(m_source.data())->removeListener(this);
+}
+
+void PagingModelImp::sourceDropsSilently(const QList<ZEPHTreeItem*>& items) {
+    viewLinkOf(this)->tellSilentDrop(items);
 }
 
 int PagingModelImp::sourceCount() const {

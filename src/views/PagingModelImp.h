@@ -1,12 +1,13 @@
 #pragma once
 
+#include "ViewLink.h"
 #include "ZEPHTreeModel.h"
 
 #include <QPointer>
 
 // Shows one page of its source at a time, rows renumbered from 0. Holds no items: every value is read
 // from the source on demand, and the source's signals keep the row count, page count and page valid.
-class PagingModelImp : public ZEPHTreeModel {
+class PagingModelImp : public ZEPHTreeModel, private SourceListener {
     Q_OBJECT
     // The view's own page properties and notify signals stand in front of the model's, which never
     // change.
@@ -15,6 +16,7 @@ class PagingModelImp : public ZEPHTreeModel {
 public:
     /// A paging view of `source` with `numPerPage` rows per page (0: one page with every row).
     PagingModelImp(ZEPHTreeModel* source, unsigned int numPerPage);
+    ~PagingModelImp() override;
 
     /// Rows of the current page; 0 without a source.
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -50,6 +52,10 @@ private slots:
     void sourceReset();
 
 private:
+    class Link;
+
+    /// The view holds none of the items: the notice goes on to the views made from it.
+    void sourceDropsSilently(const QList<ZEPHTreeItem*>& items) override;
     int sourceCount() const;
     int computeTotalPages() const;
     int lastPage() const;

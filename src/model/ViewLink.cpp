@@ -1,0 +1,76 @@
+#include "ViewLink.h"
+
+#include "RowTable.h"
+#include "ZEPHTreeModel.h"
+
+#include <QSet>
+
+#include <memory>
+
+ViewLink::ViewLink(ZEPHTreeModel* model, bool rowsInList) : m_model(model), m_rowsInList(rowsInList) {}
+
+ViewLink::~ViewLink() = default;
+
+ZEPHTreeItem* ViewLink::itemAt(int row) const {
+    if (m_rowsInList) {
+        const QList<ZEPHTreeItem*>& items = m_model->m_items;
+        return row >= 0 && row < items.size() ? items.at(row) : nullptr;
+    }
+    return qobject_cast<ZEPHTreeItem*>(m_model->FindItem(row));
+}
+
+int ViewLink::rowOf(const ZEPHTreeItem* item) const {
+    if (!item) return -1;
+    if (m_rowsInList) return m_model->rowOf(item);
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        if (m_model->FindItem(row) == item) return row;
+    }
+    return -1;
+}
+
+bool ViewLink::isRow(const ZEPHTreeItem* item) const {
+    if (m_rowsInList) return item && m_model->hasRow(item);
+    return rowOf(item) >= 0;
+}
+
+bool ViewLink::announcesChangesOf(const ZEPHTreeItem* item) const {
+    return m_model->announcesChangesOf(item);
+}
+
+int ViewLink::roleForName(const QString& roleName) const {
+    return m_model->roleForName(roleName);
+}
+
+// The set is made at the first question, so a test that is never asked costs nothing.
+std::function<bool(const ZEPHTreeItem*)> ViewLink::rowTest() const {
+    if (knowsRowsAtOnce()) return [this](const ZEPHTreeItem* item) { return isRow(item); };
+    auto rows = std::make_shared<QSet<const ZEPHTreeItem*>>();
+    auto walked = std::make_shared<bool>(false);
+    return [this, rows, walked](const ZEPHTreeItem* item) {
+        if (!*walked) {
+            for (int row = 0; row < m_model->rowCount(); ++row) {
+                if (const ZEPHTreeItem* shown = itemAt(row)) rows->insert(shown);
+            }
+            *walked = true;
+        }
+        return rows->contains(item);
+    };
+}
+
+void ViewLink::addListener(SourceListener* listener) {
+    if (!m_listeners.contains(listener)) m_listeners.append(listener);
+}
+
+void ViewLink::removeListener(SourceListener* listener) {
+    m_listeners.removeAll(listener);
+}
+
+// A listener may end another one (a view deleted by a listener of its signals): only those still
+// registered are called.
+void ViewLink::tellSilentDrop(const QList<ZEPHTreeItem*>& items) {
+    if (m_muted || items.isEmpty() || m_listeners.isEmpty()) return;
+    const QVector<SourceListener*> listeners = m_listeners;
+    for (SourceListener* listener : listeners) {
+        if (m_listeners.contains(listener)) listener->sourceDropsSilently(items);
+    }
+}
