@@ -774,6 +774,9 @@ void tst_FilterView::shouldFollowAPagingSource() {
     pages->setPage(0);
     QCOMPARE(tree::ids(view.get()), QStringLiteral("a0 a2"));
     QCOMPARE(view->property("count").toInt(), 2);
+    // A reset of the source changes what the page shows: a2 goes, a6 joins at the tail.
+    source->MoveRow(6, 0);
+    QCOMPARE(tree::ids(view.get()), QStringLiteral("a0 a6"));
 }
 
 // Any number of refilters leaves one value-change connection per item: one change of an item is

@@ -463,7 +463,7 @@ private slots:
         QTest::newRow("insertion in front") << "insert 0 4:b" << "b[4 2] a[1 3]";
         QTest::newRow("change of value") << "name 1 c" << "c[1] b[2] a[3]";
         QTest::newRow("reorder by replacement") << "replaceEx 3 2 1" << "a[3 1] b[2]";
-        QTest::newRow("row move") << "move 2 0" << "a[3 1] b[2]";
+        QTest::newRow("row move is only passed on") << "move 2 0" << "a[1 3] b[2]";
         QTest::newRow("removal stays incremental") << "removeOne 1" << "a[3] b[2]";
         // clang-format on
     }
@@ -481,15 +481,21 @@ private slots:
     // the layout change on and changes its rows only after it.
     void shouldRegroupAfterTheSourcesLayoutChange_data() {
         QTest::addColumn<bool>("keepSortWithSource");
+        QTest::addColumn<bool>("thenReset");
         QTest::addColumn<QString>("log");
         QTest::addColumn<QString>("groups");
+        const QString regroup =
+            QStringLiteral("aboutRem:0-1 rem:0-1 allRemoved count aboutIns:0-1 ins:0-1 count");
         // clang-format off
-        QTest::newRow("incremental") << false << "aboutLayout layout" << "a[1 3] b[2]";
-        QTest::newRow("keeping the source's order") << true << "aboutLayout layout aboutRem:0-1 rem:0-1 allRemoved count aboutIns:0-1 ins:0-1 count" << "b[2] a[3 1]";
+        QTest::newRow("incremental") << false << false << "aboutLayout layout" << "a[1 3] b[2]";
+        QTest::newRow("keeping the source's order") << true << false << "aboutLayout layout " + regroup << "b[2] a[3 1]";
+        // A script sort ends with a reset, which is only passed on.
+        QTest::newRow("keeping the source's order, then a reset") << true << true << "aboutLayout layout " + regroup + " aboutReset reset" << "b[2] a[3 1]";
         // clang-format on
     }
     void shouldRegroupAfterTheSourcesLayoutChange() {
         QFETCH(bool, keepSortWithSource);
+        QFETCH(bool, thenReset);
         QFETCH(QString, log);
         QFETCH(QString, groups);
         QScopedPointer<ZEPHTreeModel> model(tree::make("1:a 2:b 3:a"));
@@ -500,17 +506,27 @@ private slots:
         emit model->layoutAboutToBeChanged();
         apply(model.data(), "replaceEx 2 3 1");
         emit model->layoutChanged();
+        if (thenReset) apply(model.data(), "move 0 0");
         QCOMPARE(viewLog.take(), log);
         QCOMPARE(tree::dump(view.data()), groups);
     }
 
+    void shouldPassOnResets_data() {
+        QTest::addColumn<bool>("keepSortWithSource");
+        QTest::newRow("incremental") << false;
+        QTest::newRow("keeping the source's order") << true;
+    }
+    // The groups and member models stay the same objects.
     void shouldPassOnResets() {
+        QFETCH(bool, keepSortWithSource);
         QScopedPointer<ZEPHTreeModel> model(tree::make("1:a 2:b 3:a"));
-        QScopedPointer<ZEPHTreeModel> view(groupView(model.data()));
+        QScopedPointer<ZEPHTreeModel> view(groupView(model.data(), kName, keepSortWithSource));
+        QPointer<ZEPHTreeModel> membersA = members(view.data(), QStringLiteral("a"));
         SignalLog viewLog(view.data(), SignalLog::WithAboutTo);
         model->MoveRow(0, 2);
         QCOMPARE(viewLog.take(), QStringLiteral("aboutReset reset"));
         QCOMPARE(tree::dump(view.data()), QStringLiteral("a[1 3] b[2]"));
+        QCOMPARE(members(view.data(), QStringLiteral("a")), membersA.data());
     }
 
     void shouldDisposeOfGroupsButNeverOfSourceItems() {
@@ -585,6 +601,9 @@ private slots:
         QCOMPARE(membership(view.data()), QStringLiteral("a:6 c:4,5"));
         paging->setPage(0);
         QCOMPARE(membership(view.data()), QStringLiteral("a:1,3 b:2"));
+        // A reset of the source changes what the page shows, not how many rows.
+        apply(model.data(), "move 5 0");
+        QCOMPARE(membership(view.data()), QStringLiteral("a:1,6 b:2"));
     }
 };
 

@@ -42,8 +42,8 @@ void FilterModelImp::start() {
 
 void FilterModelImp::connectSource() {
     ZEPHTreeModel* source = m_source.data();
-    // Resets and layout changes are passed on as the view's own; afterwards the view lets go of
-    // rows that the source no longer has.
+    // Resets and layout changes are passed on as the view's own; afterwards the view catches up
+    // with rows that the source no longer has or newly has.
     connect(source, SIGNAL(modelAboutToBeReset()), this, SIGNAL(modelAboutToBeReset()));
     connect(source, SIGNAL(modelReset()), this, SIGNAL(modelReset()));
     connect(source, &QAbstractItemModel::modelReset, this, &FilterModelImp::onSourceReset);
@@ -223,9 +223,22 @@ void FilterModelImp::onSourceCountChanged() {
     flushLeaving();
 }
 
+// The source may show anything after a reset: rows that left go, and rows that are new here join
+// where newItemPos puts arrivals, when they pass. Rows that stay are not tested again.
 void FilterModelImp::onSourceReset() {
     flushLeaving();
     dropDepartedRows(nullptr);
+    if (!m_source) return;
+    QList<ZEPHTreeItem*> arriving;
+    QSet<const ZEPHTreeItem*> seen;
+    for (int row = 0; row < m_source->rowCount(); ++row) {
+        ZEPHTreeItem* item = sourceItem(row);
+        if (!item || hasRow(item) || seen.contains(item)) continue;
+        seen.insert(item);
+        followChildModel(item);
+        if (passes(item)) arriving.append(item);
+    }
+    addAtNewItemPos(arriving);
 }
 
 void FilterModelImp::onSourceLayoutChanged() {

@@ -286,15 +286,11 @@ void GroupModelImp::sourceAboutToBeReset() {
     beginResetModel();
 }
 
-// After a reset the rows of the source may be anything: rebuild when keeping the source's order,
-// otherwise catch up with rows that came or went.
+// The reset is passed on; then the groups catch up with rows that came or went, keeping the
+// groups and member models that stay (also when keeping the source's order).
 void GroupModelImp::sourceReset() {
     endResetModel();
-    if (!grouping()) return;
-    if (m_keepSortWithSource)
-        regroup(m_groupRole);
-    else if (m_members.size() != m_source->rowCount())
-        reconcile();
+    if (grouping()) reconcile();
 }
 
 void GroupModelImp::sourceLayoutAboutToBeChanged() {
@@ -302,19 +298,17 @@ void GroupModelImp::sourceLayoutAboutToBeChanged() {
     emit layoutAboutToBeChanged();
 }
 
+// The layout change is passed on. A data change that came inside it (a sort's) regroups once now,
+// when keeping the source's order; otherwise the groups catch up with the source's rows.
 void GroupModelImp::sourceLayoutChanged() {
     m_sourceInLayout = false;
     emit layoutChanged();
     const QVector<QPair<int, int>> deferred = std::exchange(m_deferredChanges, QVector<QPair<int, int>>());
     if (!grouping()) return;
-    if (m_keepSortWithSource) {
+    if (m_keepSortWithSource && !deferred.isEmpty())
         regroup(m_groupRole);
-        return;
-    }
-    for (const auto& range : deferred) {
-        followRows(range.first, range.second);
-        if (!grouping()) return;
-    }
+    else
+        reconcile();
 }
 
 GroupModelImp::MemberModel::MemberModel(QObject* parent, const QHash<int, QByteArray>& roles)

@@ -75,7 +75,7 @@ private:
     /// Drops members that are no longer rows of the source, in group and member order.
     void dropDeparted();
     /// After changes the source did not announce row by row: drops departed members and follows every
-    /// source row.
+    /// source row (new members join as last members, new groups as last rows).
     void reconcile();
 
     QPointer<ZEPHTreeModel> m_source;
