@@ -233,7 +233,8 @@ private slots:
         QTest::newRow("member moves to an existing group") << "name 1 b" << "a[3] b[2 1]" << "";
         QTest::newRow("last member leaves its group") << "name 2 a" << "a[1 3 2]" << "rem:1-1 itemsRemoved:b count";
         QTest::newRow("member loses its value") << "name 2" << "a[1 3] [2]" << "rem:1-1 itemsRemoved:b count ins:1-1 count";
-        QTest::newRow("change that keeps the value") << "id 1 9" << "a[9 3] b[2]" << "";
+        QTest::newRow("new ID, member comes back last") << "id 1 9" << "a[3 9] b[2]" << "";
+        QTest::newRow("new ID, group comes back last") << "id 2 8" << "a[1 3] b[8]" << "rem:1-1 itemsRemoved:b count ins:1-1 count";
         QTest::newRow("new item, existing value") << "append 4:b" << "a[1 3] b[2 4]" << "";
         QTest::newRow("new item, new value") << "append 4:c" << "a[1 3] b[2] c[4]" << "ins:2-2 count";
         QTest::newRow("insertion at the front") << "insert 0 4:a" << "a[1 3 4] b[2]" << "";
@@ -276,8 +277,12 @@ private slots:
         QCOMPARE(aLog.take(), QStringLiteral("rem:0-0 itemsRemoved:1 count"));
         QCOMPARE(bLog.take(), QStringLiteral("ins:1-1 count"));
         // A change that keeps the group reaches the member model through the item itself.
+        emit itemById(model.data(), QStringLiteral("1"))->valueChanged();
+        QCOMPARE(bLog.take(), QStringLiteral("data:1-1"));
+        // A new ID takes the member out; its emptied group goes, to come back as a new last row.
         itemById(model.data(), QStringLiteral("3"))->SetID(QStringLiteral("9"));
-        QCOMPARE(aLog.take(), QStringLiteral("data:0-0"));
+        QCOMPARE(aLog.take(), QStringLiteral("rem:0-0 itemsRemoved:3 count"));
+        QCOMPARE(tree::dump(view.data()), QStringLiteral("b[2 1] a[9]"));
         model->RemoveOne(QStringLiteral("2"));
         QCOMPARE(bLog.take(), QStringLiteral("rem:0-0 itemsRemoved:2 count"));
     }

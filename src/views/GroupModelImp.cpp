@@ -84,16 +84,18 @@ void GroupModelImp::regroup(int role) {
     AppendItemsList(groups);
 }
 
-// A member that changes groups keeps its record. Listeners of the removal may change the source or
-// regroup; then the record is gone or renewed, and the move ends there.
+// A member whose value or ID changed leaves its group and joins the group of its value as its last
+// member. Listeners of the removal may change the source or regroup; then the record is gone or
+// renewed, and the move ends there.
 void GroupModelImp::follow(ZEPHTreeItem* item) {
     const QString value = groupValue(item);
     auto member = m_members.find(item);
     if (member != m_members.end()) {
-        member->id = item->ID();
-        if (member->value == value) return;
+        const QString id = item->ID();
+        if (member->value == value && member->id == id) return;
         const Member previous = member.value();
         member->value = value;
+        member->id = id;
         const quint64 generation = m_generation;
         takeFromGroup(previous);
         if (generation != m_generation || !m_members.contains(item)) return;
