@@ -67,7 +67,7 @@ void ViewLink::removeListener(SourceListener* listener) {
 
 // A listener may end another one (a view deleted by a listener of its signals): only those still
 // registered are called.
-void ViewLink::tellSilentDrop(const QList<ZEPHTreeItem*>& items) {
+void ViewLink::tellSilentDrop(QList<ZEPHTreeItem*> items) {
     if (m_muted || items.isEmpty() || m_listeners.isEmpty()) return;
     const QVector<SourceListener*> listeners = m_listeners;
     for (SourceListener* listener : listeners) {

@@ -53,8 +53,9 @@ public:
 
     void addListener(SourceListener* listener);
     void removeListener(SourceListener* listener);
-    /// Tells every listener, in the order they came, that `items` leave without announcement.
-    void tellSilentDrop(const QList<ZEPHTreeItem*>& items);
+    /// Tells every listener, in the order they came, that `items` leave without announcement. The
+    /// list is taken by value: listeners may change the model it came from.
+    void tellSilentDrop(QList<ZEPHTreeItem*> items);
     /// While muted the link tells nobody: the operation in progress told its views already.
     void setMuted(bool muted) { m_muted = muted; }
 
