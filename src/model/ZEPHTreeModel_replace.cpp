@@ -48,7 +48,7 @@ bool ZEPHTreeModel::ReplaceItemsListEx(QList<ZEPHTreeItem*> itemList) {
         const QSet<const QObject*> keep = keepSetFor(items);
         const QSet<const QObject*>* previous = m_keepAlive;
         m_keepAlive = &keep;
-        ClearAllSourceContainer();
+        clearSilently();
         m_keepAlive = previous;
     }
     dropAllRows();
