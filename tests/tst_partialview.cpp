@@ -85,7 +85,7 @@ private slots:
         // clang-format off
         QTest::newRow("first size") << "" << "count 10" << "ins:0-9 count";
         QTest::newRow("move towards the end") << "count 10" << "first 95" << "data:0-4 rem:5-9 count first";
-        QTest::newRow("move back") << "count 10; first 95" << "first 0" << "data:0-9 ins:5-9 count first";
+        QTest::newRow("move back") << "count 10; first 95" << "first 0" << "data:0-4 ins:5-9 count first";
         QTest::newRow("move within") << "count 10" << "first 30" << "data:0-9 first";
         QTest::newRow("move beyond the end") << "count 10" << "first 500" << "data:0-0 rem:1-9 count first";
         QTest::newRow("same first row") << "count 10" << "first 0" << "first";
