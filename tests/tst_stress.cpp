@@ -110,7 +110,8 @@ QString randomStep(QRandomGenerator& random, int rows, int& next) {
     const QString range = QStringLiteral(" %1 %2").arg(first).arg(qMin(rows - 1, first + random.bounded(6)));
     const QStringList emptying = {"removeAll", "clearAll", "replace" + item(), "replaceEx" + item() + item()};
     const QStringList steps = {
-        "append" + item(), "append" + item(), "prepend" + item(), "insert" + below(rows + 2) + item(),
+        "append" + item(), "append" + item(), "prepend" + item(),
+        "insert " + QString::number(random.bounded(rows + 1)) + item(),
         "appendList" + item() + item() + item(), "appendList" + item() + item() + item(),
         "prependList" + item() + item(), "removeRows" + range, "rename" + below(rows + 1),
         "move" + below(rows + 1) + below(rows + 1),
