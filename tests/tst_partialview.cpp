@@ -124,6 +124,7 @@ private slots:
         QTest::newRow("remove after the window") << "remove 50 60" << "" << "10 11 12 13 14";
         QTest::newRow("shrink below the first row") << "remove 5 99" << "aboutReset reset count" << "";
         QTest::newRow("remove everything") << "removeAll" << "aboutReset reset count" << "";
+        QTest::newRow("empty the containers") << "clearAll" << "aboutReset reset count" << "";
         // clang-format on
     }
     void shouldFollowModelCounts() {
@@ -143,6 +144,8 @@ private slots:
                               new ZEPHTreeItem(QStringLiteral("9"), QStringLiteral("x"), nullptr));
         else if (a.at(0) == QLatin1String("remove"))
             model->Remove(a.at(1).toInt(), a.at(2).toInt());
+        else if (a.at(0) == QLatin1String("clearAll"))
+            model->ClearAllSourceContainer();
         else
             model->RemoveAll();
         QCOMPARE(partialLog.take(), log);
