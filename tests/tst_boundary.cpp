@@ -1,6 +1,7 @@
 #include <ZEPHTreeModel.h>
 #include <ZEPHTreeModelExports.h>
 
+#include <QLibrary>
 #include <QPointer>
 #include <QProcess>
 #include <QQmlComponent>
@@ -8,6 +9,7 @@
 #include <QThread>
 #include <QtTest>
 
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 
@@ -48,6 +50,20 @@ void collect(QQmlEngine& engine) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// The virtual-table slot that a pointer to a virtual member function names (Itanium C++ ABI: the
+// slot's byte offset plus one).
+template <typename Member> int slotOf(Member member) {
+    static_assert(sizeof(Member) == 2 * sizeof(ptrdiff_t), "Itanium member pointer");
+    ptrdiff_t word = 0;
+    std::memcpy(&word, &member, sizeof(word));
+    return int((word - 1) / ptrdiff_t(sizeof(void*)));
+}
+
+// Reaches QObject's last virtual operation, which is protected.
+struct LastQObjectSlot : QObject {
+    static int slot() { return slotOf(&LastQObjectSlot::disconnectNotify); }
+};
+
 QObject* createQml(QQmlEngine& engine, const QByteArray& source, QString* errors = nullptr) {
     QQmlComponent component(&engine);
     component.setData(source, QUrl());
@@ -79,6 +95,7 @@ private slots:
     void shouldDeleteModelAtOnce();
     // The library's dynamic symbol table.
     void shouldExportOnlyPublicClassesAndEntryPoints();
+    void shouldLayOutItemVirtualTableAsDocumented();
 };
 
 void TstBoundary::shouldRegisterNothingAtLoadTime() {
@@ -354,6 +371,29 @@ void TstBoundary::shouldExportOnlyPublicClassesAndEntryPoints() {
           "ZEPHTreeItem::staticMetaObject", "vtable for ZEPHTreeModel", "vtable for ZEPHTreeItem",
           "ZEPHTreeItem::RegisterRolesEnum()", "ZEPHTreeModel::KeepSortingCheck()"})
         QVERIFY2(names.contains(QLatin1String(required)), required);
+}
+
+// Hosts built against the documented layout call the item's four virtual operations by slot, right
+// after QObject's own: getData by name, getData by number, setData by name, setData by number. The
+// slots that a host compiles from the header and the functions in the library's own table agree.
+void TstBoundary::shouldLayOutItemVirtualTableAsDocumented() {
+    const int first = LastQObjectSlot::slot() + 1;
+    QCOMPARE(slotOf(static_cast<QVariant (ZEPHTreeItem::*)(const QString&) const>(&ZEPHTreeItem::getData)),
+             first);
+    QCOMPARE(slotOf(static_cast<QVariant (ZEPHTreeItem::*)(int) const>(&ZEPHTreeItem::getData)), first + 1);
+    QCOMPARE(slotOf(static_cast<void (ZEPHTreeItem::*)(const QString&, QVariant)>(&ZEPHTreeItem::setData)),
+             first + 2);
+    QCOMPARE(slotOf(static_cast<void (ZEPHTreeItem::*)(int, QVariant)>(&ZEPHTreeItem::setData)), first + 3);
+    ZEPHTreeItem item; // its table pointer is set by the library's constructor
+    void* const* table = *reinterpret_cast<void* const* const*>(&item);
+    const char* const symbols[] = {"_ZNK12ZEPHTreeItem7getDataERK7QString", "_ZNK12ZEPHTreeItem7getDataEi",
+                                   "_ZN12ZEPHTreeItem7setDataERK7QString8QVariant",
+                                   "_ZN12ZEPHTreeItem7setDataEi8QVariant"};
+    for (int i = 0; i < 4; ++i) {
+        const QFunctionPointer function = QLibrary::resolve(QStringLiteral(ZEPH_LIBRARY_FILE), symbols[i]);
+        QVERIFY2(function, symbols[i]);
+        QVERIFY2(table[first + i] == reinterpret_cast<void*>(function), symbols[i]);
+    }
 }
 
 QTEST_MAIN(TstBoundary)

@@ -10,9 +10,11 @@
 #include <QRegularExpression>
 #include <QSortFilterProxyModel>
 #include <QStringListModel>
+#include <QThread>
 #include <QtTest>
 
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -72,6 +74,8 @@ private slots:
     void shouldCopyEveryRoleOfTheTableOnMerge();
     void shouldMergeThroughDuplicateHandlerOnly_data();
     void shouldMergeThroughDuplicateHandlerOnly();
+    void shouldFinishTheMergeWhenTheDuplicateHandlerThrows_data();
+    void shouldFinishTheMergeWhenTheDuplicateHandlerThrows();
     void shouldIgnoreNullsInMergeSteps();
     void shouldDisposeOfChildModelsThatAMergeDrops_data();
     void shouldDisposeOfChildModelsThatAMergeDrops();
@@ -301,6 +305,57 @@ void TstInsertion::shouldMergeThroughDuplicateHandlerOnly() {
     QCOMPARE(rows(model.get()), QStringLiteral("A B"));
     QCOMPARE(passed.size(), 1);
     QVERIFY(!passed.first());
+}
+
+void TstInsertion::shouldFinishTheMergeWhenTheDuplicateHandlerThrows_data() {
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("signalList");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<bool>("fromAnotherThread");
+    // clang-format off
+    for (bool forwarded : {false, true}) {
+        const char* from = forwarded ? ", from another thread" : "";
+        QTest::addRow("append%s", from) << "append B:new" << "data:1-1 data:1-1 sort count" << "A B:h" << forwarded;
+        QTest::addRow("prepend%s", from) << "prepend B:new" << "data:1-1 data:1-1 sort" << "A B:h" << forwarded;
+        QTest::addRow("append list%s", from) << "appendList X B:new Y" << "data:1-1 ins:2-3 sort count" << "A B:h X Y" << forwarded;
+        QTest::addRow("prepend list%s", from) << "prependList X B:new Y" << "data:1-1 ins:0-1 sort count" << "X Y A B:h" << forwarded;
+        QTest::addRow("replace%s", from) << "replace X B:1 B:2" << "rem:0-1 allRemoved count ins:0-1 sort count" << "X B:h" << forwarded;
+    }
+    // clang-format on
+}
+
+// The handler changes the existing item, then throws: the merge is finished as after a handler that
+// returned, the duplicate is deleted and the operation goes on with the other items.
+void TstInsertion::shouldFinishTheMergeWhenTheDuplicateHandlerThrows() {
+    QFETCH(QString, op);
+    QFETCH(QString, signalList);
+    QFETCH(QString, after);
+    QFETCH(bool, fromAnotherThread);
+    auto model = makeProbe(QStringLiteral("A B"), 4, {}, [](const QObject*, QObject* target) {
+        qobject_cast<ZEPHTreeItem*>(target)->SetName(QStringLiteral("h"));
+        throw std::runtime_error("refused");
+    });
+    model->keepSorting();
+    SignalLog log(model.get());
+    model->log = &log;
+    QList<QPointer<ZEPHTreeItem>> passed;
+    bool result = false;
+    if (fromAnotherThread) {
+        std::unique_ptr<QThread> thread(
+            QThread::create([&] { result = tree::run(model.get(), op, &passed); }));
+        QEventLoop loop;
+        connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
+        thread->start();
+        loop.exec();
+        QVERIFY(thread->wait(1000));
+    } else {
+        result = tree::run(model.get(), op, &passed);
+    }
+    QVERIFY(result);
+    QCOMPARE(log.take(), signalList);
+    QCOMPARE(rows(model.get()), after);
+    for (const QPointer<ZEPHTreeItem>& item : passed)
+        QVERIFY(!item || model->GetModelItemList()->contains(item.data()));
 }
 
 void TstInsertion::shouldIgnoreNullsInMergeSteps() {

@@ -85,7 +85,7 @@ private slots:
         // clang-format off
         QTest::newRow("first size") << "" << "count 10" << "ins:0-9 count";
         QTest::newRow("move towards the end") << "count 10" << "first 95" << "data:0-4 rem:5-9 count first";
-        QTest::newRow("move back") << "count 10; first 95" << "first 0" << "data:0-9 ins:5-9 count first";
+        QTest::newRow("move back") << "count 10; first 95" << "first 0" << "data:0-4 ins:5-9 count first";
         QTest::newRow("move within") << "count 10" << "first 30" << "data:0-9 first";
         QTest::newRow("move beyond the end") << "count 10" << "first 500" << "data:0-0 rem:1-9 count first";
         QTest::newRow("same first row") << "count 10" << "first 0" << "first";
@@ -124,6 +124,7 @@ private slots:
         QTest::newRow("remove after the window") << "remove 50 60" << "" << "10 11 12 13 14";
         QTest::newRow("shrink below the first row") << "remove 5 99" << "aboutReset reset count" << "";
         QTest::newRow("remove everything") << "removeAll" << "aboutReset reset count" << "";
+        QTest::newRow("empty the containers") << "clearAll" << "aboutReset reset count" << "";
         // clang-format on
     }
     void shouldFollowModelCounts() {
@@ -143,6 +144,8 @@ private slots:
                               new ZEPHTreeItem(QStringLiteral("9"), QStringLiteral("x"), nullptr));
         else if (a.at(0) == QLatin1String("remove"))
             model->Remove(a.at(1).toInt(), a.at(2).toInt());
+        else if (a.at(0) == QLatin1String("clearAll"))
+            model->ClearAllSourceContainer();
         else
             model->RemoveAll();
         QCOMPARE(partialLog.take(), log);

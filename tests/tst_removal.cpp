@@ -10,6 +10,7 @@
 #include <QStringListModel>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -100,7 +101,7 @@ void TstRemoval::shouldEmitTheContractSignals_data() {
     QTest::newRow("remove all, shared") << "A B" << 2 << "removeAll" << true << "aboutRem:0-1 rem:0-1 allRemoved count" << "";
     QTest::newRow("remove all of empty") << "" << 0 << "removeAll" << true << "" << "";
     QTest::newRow("clear") << "A" << 0 << "clear" << true << "aboutRem:0-0 rem:0-0 allRemoved count" << "";
-    QTest::newRow("clear containers") << "A B" << 0 << "clearAll" << true << "" << "";
+    QTest::newRow("clear containers") << "A B" << 0 << "clearAll" << true << "aboutReset reset count" << "";
     QTest::newRow("move forward") << "A B C D" << 0 << "move 0 2" << true << "aboutReset reset" << "B C A D";
     QTest::newRow("move back") << "A B C D" << 0 << "move 3 0" << true << "aboutReset reset" << "D A B C";
     QTest::newRow("move in place") << "A B" << 0 << "move 1 1" << true << "aboutReset reset" << "A B";
@@ -309,8 +310,8 @@ void TstRemoval::shouldDeleteAtOnceWhenClearingContainers_data() {
     QTest::newRow("shared items") << 2;
 }
 
-// Emptying the containers signals nothing and deletes the whole tree at once, unless the model has
-// shared items: it owns none of them then, and deletes nothing.
+// Emptying the containers is announced as a reset and deletes the whole tree at once after it,
+// unless the model has shared items: it owns none of them then, and deletes nothing.
 void TstRemoval::shouldDeleteAtOnceWhenClearingContainers() {
     QFETCH(int, flags);
     auto model = makeProbe(QStringLiteral("A[B[C]] D"), flags);
@@ -318,8 +319,14 @@ void TstRemoval::shouldDeleteAtOnceWhenClearingContainers() {
     collect(model.get(), objects);
     QCOMPARE(objects.size(), 6);
     SignalLog log(model.get(), SignalLog::WithAboutTo);
+    int aliveAtReset = 0;
+    connect(model.get(), &QAbstractItemModel::modelReset, this, [&] {
+        aliveAtReset = int(std::count_if(objects.begin(), objects.end(),
+                                         [](const QPointer<QObject>& o) { return !o.isNull(); }));
+    });
     model->ClearAllSourceContainer();
-    QCOMPARE(log.take(), QString());
+    QCOMPARE(log.take(), QStringLiteral("aboutReset reset count"));
+    QCOMPARE(aliveAtReset, 6);
     QCOMPARE(model->rowCount(), 0);
     QCOMPARE(model->FindItem(QStringLiteral("A")), nullptr);
     for (const QPointer<QObject>& object : objects)

@@ -2,9 +2,11 @@
 
 #include <ZEPHTreeModel.h>
 
+#include <QAbstractItemModelTester>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QRandomGenerator>
+#include <QSortFilterProxyModel>
 #include <QThread>
 #include <QtTest>
 
@@ -85,6 +87,39 @@ void verifyViews(ZEPHTreeModel* model, ZEPHTreeModel* filter, const QVariantList
     for (int row = 0; row < partial->rowCount(); ++row)
         QCOMPARE(partial->data(partial->index(row, 0), ZEPHTreeItem::IdRole),
                  model->FindItemValue(windowFirst + row, ZEPHTreeItem::IdRole));
+}
+
+// The IDs of a model's rows, read through data().
+QStringList shownIds(const QAbstractItemModel* model) {
+    QStringList ids;
+    for (int row = 0; row < model->rowCount(); ++row)
+        ids << model->data(model->index(row, 0), ZEPHTreeItem::IdRole).toString();
+    return ids;
+}
+
+// One random step for the stacked-proxy check: tree::run's operations and "rename <row>",
+// "page <page>", "count <size>", "first <row>".
+QString randomStep(QRandomGenerator& random, int rows, int& next) {
+    const auto item = [&] {
+        return QStringLiteral(" n%1:%2").arg(next++).arg(QChar(u'a' + random.bounded(3)));
+    };
+    const auto below = [&](int bound) {
+        return QStringLiteral(" %1").arg(random.bounded(qMax(bound, 1)) - 1);
+    };
+    const int first = random.bounded(qMax(rows, 1));
+    const QString range = QStringLiteral(" %1 %2").arg(first).arg(qMin(rows - 1, first + random.bounded(6)));
+    const QStringList emptying = {"removeAll", "clearAll", "replace" + item(), "replaceEx" + item() + item()};
+    const QStringList steps = {
+        "append" + item(), "append" + item(), "prepend" + item(),
+        "insert " + QString::number(random.bounded(rows + 1)) + item(),
+        "appendList" + item() + item() + item(), "appendList" + item() + item() + item(),
+        "prependList" + item() + item(), "removeRows" + range, "rename" + below(rows + 1),
+        "move" + below(rows + 1) + below(rows + 1),
+        // Rare, so that the model grows over several pages in between.
+        random.bounded(4) ? "rename" + below(rows + 1) : emptying.at(random.bounded(emptying.size())),
+        "page" + below(rows / 4 + 2), "page" + below(rows / 4 + 2), "count" + below(9), "count" + below(9),
+        "first" + below(rows + 3), "first" + below(rows + 3)};
+    return steps.at(random.bounded(steps.size()));
 }
 
 // What one foreign thread did, recorded by that thread from the results of its calls.
@@ -225,6 +260,8 @@ private slots:
     void shouldKeepViewsSafeWhenSourceDiesFirst();
     void shouldDisposeChildModelsOfRemovedItems();
     void shouldFollowChildModelOfItemSwappedInSilently();
+    void shouldKeepProxiesStackedOnReadThroughViewsInStep_data();
+    void shouldKeepProxiesStackedOnReadThroughViewsInStep();
 };
 
 void TstStress::shouldAccountForEveryForwardedCall() {
@@ -430,6 +467,81 @@ void TstStress::shouldFollowChildModelOfItemSwappedInSilently() {
     model.reset();
     flushDeletes();
     delete child.data(); // the model disposes of its rows' child models; this one only if it did not
+}
+
+void TstStress::shouldKeepProxiesStackedOnReadThroughViewsInStep_data() {
+    QTest::addColumn<QString>("view");
+    QTest::addColumn<QString>("steps");
+    QTest::newRow("model emptied at once, then refilled")
+        << "model"
+        << "append B; clearAll; prependList X Y Z; prepend W; removeIds Y";
+    QTest::newRow("paging view over a model emptied at once") << "paging"
+                                                              << "page 1; clearAll; append X";
+    for (const char* view : {"model", "paging", "partial"})
+        QTest::addRow("%s, random", view) << view << QString();
+}
+
+// A sorting proxy and Qt's model tester stacked on the model, its paging view (4 rows per page) or
+// its partial view; after every step (given, or random ones) the view shows the source rows it
+// should and the proxy holds the same rows.
+void TstStress::shouldKeepProxiesStackedOnReadThroughViewsInStep() {
+    QFETCH(QString, view);
+    QFETCH(QString, steps);
+    std::unique_ptr<ZEPHTreeModel> source(tree::make(QStringLiteral("A:a B:b C:c D:a E:b F:c")));
+    std::unique_ptr<QObject> paging(view == QLatin1String("paging") ? source->GetPagingModel(4) : nullptr);
+    auto* shown = view == QLatin1String("model") ? source.get()
+                  : view == QLatin1String("partial")
+                      ? qobject_cast<QAbstractItemModel*>(source->GetPartialModel(3))
+                      : qobject_cast<QAbstractItemModel*>(paging.get());
+    int windowSize = 3;
+    QAbstractItemModelTester viewTester(shown, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSortFilterProxyModel proxy;
+    proxy.setSortRole(ZEPHTreeItem::NameRole);
+    proxy.setSourceModel(shown);
+    proxy.sort(0);
+    QAbstractItemModelTester proxyTester(&proxy, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QRandomGenerator random(7);
+    int next = 0;
+    QStringList script = steps.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (int i = 0; i < (steps.isEmpty() ? 600 : script.size()); ++i) {
+        const QString step =
+            steps.isEmpty() ? randomStep(random, source->rowCount(), next) : script.at(i).trimmed();
+        const QStringList a = step.split(QLatin1Char(' '));
+        if (a.at(0) == QLatin1String("rename")) {
+            if (ZEPHTreeItem* item = tree::at(source.get(), a.at(1).toInt()))
+                item->SetName(item->Name() + QLatin1Char('x'));
+        } else if (a.at(0) == QLatin1String("page")) {
+            if (paging) qobject_cast<ZEPHTreeModel*>(paging.get())->setPage(a.at(1).toInt());
+        } else if (a.at(0) == QLatin1String("count")) {
+            windowSize = qMax(a.at(1).toInt(), 0);
+            source->SetPartialModelCount(a.at(1).toInt());
+        } else if (a.at(0) == QLatin1String("first")) {
+            source->SetFirstPartialModelRow(a.at(1).toInt());
+        } else {
+            tree::run(source.get(), step);
+        }
+        tree::flushDeletes();
+        const int count = source->rowCount();
+        int first = 0;
+        int size = count;
+        if (view == QLatin1String("partial")) {
+            first = source->FirstPartialModelRow();
+            size = qMax(0, qMin(windowSize, count - first));
+        } else if (view == QLatin1String("paging")) {
+            const auto* pages = qobject_cast<ZEPHTreeModel*>(paging.get());
+            QCOMPARE(pages->totalPage(), (count + 3) / 4);
+            first = pages->page() * 4;
+            size = qMax(0, qMin(4, count - first));
+        }
+        QStringList expected;
+        for (int row = first; row < first + size; ++row)
+            expected << source->FindItemID(row);
+        QCOMPARE(shownIds(shown), expected);
+        QStringList inProxy = shownIds(&proxy);
+        inProxy.sort();
+        expected.sort();
+        QVERIFY2(inProxy == expected, qPrintable(step));
+    }
 }
 
 QTEST_MAIN(TstStress)

@@ -30,15 +30,6 @@ public:
     ZEPHTreeItem(const QString& id, const QString& name, QObject* childModel);
     ~ZEPHTreeItem() override;
 
-    /// Value of a role by number: 257 ID, 258 name, 259 child model, 260 JSON value map.
-    Q_INVOKABLE virtual QVariant getData(int role) const;
-    /// Value of a role by name ("idRole", "nameRole", "childModelRole").
-    Q_INVOKABLE virtual QVariant getData(const QString& roleName) const;
-    /// Writes a role by number; unknown roles change nothing.
-    Q_INVOKABLE virtual void setData(int role, QVariant value);
-    /// Writes a role by name ("idRole", "nameRole", "childModelRole").
-    Q_INVOKABLE virtual void setData(const QString& roleName, QVariant value);
-
     QString ID() const { return m_id; }
     QString Name() const { return m_name; }
     QObject* ChildModel() const { return m_childModel.data(); }
@@ -57,6 +48,25 @@ public:
     static void GetRolesHash(QHash<int, QByteArray>& roles, RoleFlag flag);
     /// Registers ZEPHTreeItem with QML as "com.zephora.zephtreeitem" 1.0.
     static void RegisterRolesEnum();
+
+    // The virtual table lists the by-name form of each operation first, while the meta-object
+    // lists the by-number form first: moc reads the first order, the compiler the second. Both are
+    // part of the binary interface that hosts build against.
+#ifdef Q_MOC_RUN
+    Q_INVOKABLE virtual QVariant getData(int role) const;
+    Q_INVOKABLE virtual QVariant getData(const QString& roleName) const;
+    Q_INVOKABLE virtual void setData(int role, QVariant value);
+    Q_INVOKABLE virtual void setData(const QString& roleName, QVariant value);
+#else
+    /// Value of a role by name ("idRole", "nameRole", "childModelRole").
+    Q_INVOKABLE virtual QVariant getData(const QString& roleName) const;
+    /// Value of a role by number: 257 ID, 258 name, 259 child model, 260 JSON value map.
+    Q_INVOKABLE virtual QVariant getData(int role) const;
+    /// Writes a role by name ("idRole", "nameRole", "childModelRole").
+    Q_INVOKABLE virtual void setData(const QString& roleName, QVariant value);
+    /// Writes a role by number; unknown roles change nothing.
+    Q_INVOKABLE virtual void setData(int role, QVariant value);
+#endif
 
 signals:
     void valueChanged();

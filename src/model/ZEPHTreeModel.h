@@ -163,7 +163,8 @@ public:
     bool ReplaceItemsList(QList<ZEPHTreeItem*> itemList) override;
     /// Replaces the content with the fewest signals: a count change and dataChanged over all rows.
     bool ReplaceItemsListEx(QList<ZEPHTreeItem*> itemList);
-    /// Empties the model at once and silently, deleting owned items and their child models.
+    /// Empties the model at once, announced as a reset, then deletes owned items and their child
+    /// models.
     void ClearAllSourceContainer() override;
 
     // Partial view and paging.
@@ -260,6 +261,9 @@ private:
     void disposeItem(ZEPHTreeItem* item);
     void disposeChildModel(QObject* childModel);
     void emptyBeforeRelease(ZEPHTreeModel* model, bool clearOnly);
+    void clearSilently();
+    QList<ZEPHTreeItem*> takeAllRows();
+    void destroyTakenRows(const QList<ZEPHTreeItem*>& items);
     bool keptAlive(const QObject* object) const;
     QSet<const QObject*> keepSetFor(const QList<ZEPHTreeItem*>& items) const;
 

@@ -104,7 +104,12 @@ bool ZEPHTreeModel::mergeApplies(const ZEPHTreeItem* item) const {
 void ZEPHTreeModel::HandleDuplicatedItem(ZEPHTreeItem* newItem, ZEPHTreeItem* existingItem) {
     if (!newItem || !existingItem) return;
     if (m_duplicateHandler) {
-        m_duplicateHandler(newItem, existingItem);
+        // A host callable never throws across the library. The handler may have changed the
+        // existing item before it threw, so the merge is finished as if it had returned.
+        try {
+            m_duplicateHandler(newItem, existingItem);
+        } catch (...) {
+        }
         return;
     }
     CopyItem(newItem, existingItem);

@@ -94,7 +94,7 @@ void ZEPHTreeModel::emptyBeforeRelease(ZEPHTreeModel* model, bool clearOnly) {
     model->m_keepAlive = m_keepAlive;
     model->m_releasing = true;
     if (clearOnly)
-        model->ClearAllSourceContainer();
+        model->clearSilently();
     else
         model->RemoveAll();
     model->m_releasing = false;
@@ -253,6 +253,9 @@ void ZEPHTreeModel::RemoveAll() {
         delete object.data();
 }
 
+// Called by a host, the emptying is announced as a reset, so that proxies and views stacked on the
+// model drop their rows with it; the items die only after the reset, so that no listener's
+// destroyed() handling runs inside it.
 void ZEPHTreeModel::ClearAllSourceContainer() {
     if (!isOwnerThread()) {
         forward([](ZEPHTreeModelWorker* w) {
@@ -263,19 +266,41 @@ void ZEPHTreeModel::ClearAllSourceContainer() {
     }
     if (m_items.isEmpty() || beingDisposed(this)) return;
     DisposalScope scope(this);
+    beginResetModel();
+    const QList<ZEPHTreeItem*> items = takeAllRows();
+    endResetModel();
+    emit rowCountChanged();
+    destroyTakenRows(items);
+}
+
+// Empties the model without a signal, for callers that announce the change themselves (an
+// exchange of the content) or release the model right after.
+void ZEPHTreeModel::clearSilently() {
+    if (m_items.isEmpty() || beingDisposed(this)) return;
+    DisposalScope scope(this);
+    // Views hold these items too: they let go of them while the items are still alive.
     tellViewsOfSilentDrop(m_items);
-    // The rows leave the model before anything is deleted, so whoever reacts to a deletion sees a
-    // consistent (empty) model.
+    destroyTakenRows(takeAllRows());
+}
+
+// The rows leave the model before anything is deleted, so whoever reacts to a deletion sees a
+// consistent (empty) model.
+QList<ZEPHTreeItem*> ZEPHTreeModel::takeAllRows() {
     const QList<ZEPHTreeItem*> items = m_items;
-    // The items deleted below take their connections with them.
+    // The items deleted afterwards take their connections with them.
     if (ownsItems()) {
         for (ZEPHTreeItem* item : items) {
             if (!keptAlive(item)) dropValueConnection(item);
         }
     }
     dropAllRows();
-    // A model with shared items owns none of them (the child models of a group view hold the items
-    // of its source, for instance), so it only lets go of them.
+    return items;
+}
+
+// Deletes rows taken out by takeAllRows() and their child models at once. A model with shared
+// items owns none of them (the child models of a group view hold the items of its source, for
+// instance), so it only lets go of them.
+void ZEPHTreeModel::destroyTakenRows(const QList<ZEPHTreeItem*>& items) {
     if (!ownsItems()) return;
     for (ZEPHTreeItem* item : items) {
         if (keptAlive(item)) continue;

@@ -57,7 +57,7 @@ bool ZEPHTreeModel::ReplaceItemsListEx(QList<ZEPHTreeItem*> itemList) {
         m_keepAlive = &keep;
         // The views were told above, without the rows that stay.
         if (m_viewLink) m_viewLink->setMuted(true);
-        ClearAllSourceContainer();
+        clearSilently();
         if (m_viewLink) m_viewLink->setMuted(false);
         m_keepAlive = previous;
     }

@@ -43,9 +43,10 @@ PagingModelImp::PagingModelImp(ZEPHTreeModel* source, unsigned int numPerPage)
       m_source(source), m_numPerPage(numPerPage == 0 ? std::numeric_limits<quint32>::max() : numPerPage) {
     setViewLink(new Link(this));
     updateTotalPages();
-    m_rowCount = rowCount();
+    m_rowCount = pageRowCount();
     if (!source) return;
     viewLinkOf(source)->addListener(this);
+    connect(source, &QObject::destroyed, this, &PagingModelImp::sourceDestroyed);
     connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &PagingModelImp::sourceAboutToBeReset);
     connect(source, &QAbstractItemModel::modelReset, this, &PagingModelImp::sourceReset);
     connect(source, &QAbstractItemModel::dataChanged, this, &PagingModelImp::SourceModelDataChangedHandler);
@@ -83,10 +84,17 @@ int PagingModelImp::sourceRow(int row) const {
     return int(sourceRow);
 }
 
-// Every page before the last is full; the last holds the remainder. A page beyond the last (only
-// seen while the source has shrunk and the page is not clamped yet) is empty. Rows have no children.
+// The row count announced last: the source has changed already when the view announces the rows
+// that came or went, so listeners must see the count that goes with the announcements. Rows have
+// no children.
 int PagingModelImp::rowCount(const QModelIndex& parent) const {
-    if (!m_source || parent.isValid()) return 0;
+    return parent.isValid() ? 0 : m_rowCount;
+}
+
+// Every page before the last is full; the last holds the remainder. A page beyond the last (only
+// seen while the source has shrunk and the page is not clamped yet) is empty.
+int PagingModelImp::pageRowCount() const {
+    if (!m_source) return 0;
     const quint32 count = quint32(sourceCount());
     const int last = lastPage();
     if (m_page > last) return 0;
@@ -139,15 +147,17 @@ void PagingModelImp::updateTotalPages() {
     }
 }
 
-// A page without rows has nothing to refresh: an empty range would name invalid indexes.
+// Only rows that exist before and after the count is announced: rows still to be inserted have no
+// index yet, and rows about to be removed need no refresh. An empty range is left out.
 void PagingModelImp::emitPageChanged() {
-    const int rows = rowCount();
+    const int rows = qMin(m_rowCount, pageRowCount());
     if (rows > 0) emit dataChanged(index(0, 0), index(rows - 1, 0), QVector<int>());
 }
 
-// The rows are read through to the source, so they have changed already when this announces them.
+// The rows are read through to the source, so they have changed already when this announces them;
+// the count listeners read changes inside each announcement.
 void PagingModelImp::announceRowCount() {
-    const int rows = rowCount();
+    const int rows = pageRowCount();
     const int old = m_rowCount;
     if (rows > old) {
         beginInsertRows(QModelIndex(), old, rows - 1);
@@ -179,11 +189,14 @@ void PagingModelImp::SourceModelItemRemovedHandler(const QModelIndex& parent, in
     updateTotalPages();
     const int shownPage = m_page;
     if (m_page > lastPage()) setPage(lastPage());
-    m_rowCount = rowCount();
+    const int rows = pageRowCount();
     if (start >= 0 && quint32(start) / m_numPerPage < quint32(shownPage)) {
         beginResetModel();
+        m_rowCount = rows;
         endResetModel();
         emit rowCountChanged();
+    } else {
+        announceRowCount();
     }
 }
 
@@ -196,9 +209,19 @@ void PagingModelImp::SourceModelDataChangedHandler(const QModelIndex& topLeft,
     const qint64 pageStart = qint64(m_page) * m_numPerPage;
     const qint64 pageEnd = pageStart + m_numPerPage - 1;
     const qint64 first = qMax(top, pageStart);
-    const qint64 last = qMin(bottom, pageEnd);
+    const qint64 last = qMin(bottom, qMin(pageEnd, pageStart + m_rowCount - 1));
     if (first > last) return;
     emit dataChanged(index(int(first - pageStart), 0), index(int(last - pageStart), 0), QVector<int>());
+}
+
+// A source emptied before it died has announced its rows already; any others go now.
+void PagingModelImp::sourceDestroyed() {
+    updateTotalPages();
+    if (m_page != 0) {
+        m_page = 0;
+        emit pageChanged(0);
+    }
+    announceRowCount();
 }
 
 void PagingModelImp::sourceAboutToBeReset() {
@@ -213,7 +236,7 @@ void PagingModelImp::sourceReset() {
     const int oldRows = m_rowCount;
     m_totalPage = computeTotalPages();
     m_page = qMin(m_page, lastPage());
-    m_rowCount = rowCount();
+    m_rowCount = pageRowCount();
     endResetModel();
     if (m_totalPage != oldTotal) emit totalPageChanged(m_totalPage);
     if (m_page != oldPage) emit pageChanged(m_page);

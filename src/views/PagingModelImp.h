@@ -18,7 +18,7 @@ public:
     PagingModelImp(ZEPHTreeModel* source, unsigned int numPerPage);
     ~PagingModelImp() override;
 
-    /// Rows of the current page; 0 without a source.
+    /// Rows of the current page as last announced; 0 without a source.
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     /// The source's value at row `page * numPerPage + row` for rows of the current page.
     QVariant data(const QModelIndex& index, int role) const override;
@@ -48,6 +48,7 @@ public slots:
     void SourceModelItemRemovedHandler(const QModelIndex& parent, int start, int end);
 
 private slots:
+    void sourceDestroyed();
     void sourceAboutToBeReset();
     void sourceReset();
 
@@ -57,12 +58,14 @@ private:
     /// The view holds none of the items: the notice goes on to the views made from it.
     void sourceDropsSilently(const QList<ZEPHTreeItem*>& items) override;
     int sourceCount() const;
+    /// Rows the current page holds in the source now.
+    int pageRowCount() const;
     int computeTotalPages() const;
     int lastPage() const;
     /// Source row of view row `row`; -1 when it does not fit an int.
     int sourceRow(int row) const;
     void updateTotalPages();
-    /// dataChanged over every row of the current page (none when it is empty).
+    /// dataChanged over the rows of the current page that exist before and after the count change.
     void emitPageChanged();
     /// Announces the difference between the last announced row count and the current one.
     void announceRowCount();

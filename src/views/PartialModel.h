@@ -46,4 +46,6 @@ private:
     QPointer<ZEPHTreeModel> m_source;
     int m_firstRow = 0;
     int m_windowSize = 0;
+    // The row count announced last.
+    int m_count = 0;
 };
