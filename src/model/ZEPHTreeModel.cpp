@@ -67,10 +67,15 @@ int ZEPHTreeModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : m_items.size();
 }
 
+// Qt's item views ask for the display role: an item that has no value of its own for it shows its
+// name, so that QListView and QTreeView show rows without a proxy.
 QVariant ZEPHTreeModel::data(const QModelIndex& index, int role) const {
     const int row = index.row();
     if (row < 0 || row >= m_items.size()) return QVariant();
-    return m_items.at(row)->getData(role);
+    const ZEPHTreeItem* item = m_items.at(row);
+    QVariant value = item->getData(role);
+    if (role == Qt::DisplayRole && !value.isValid()) return item->getData(int(ZEPHTreeItem::NameRole));
+    return value;
 }
 
 QHash<int, QByteArray> ZEPHTreeModel::roleNames() const {
