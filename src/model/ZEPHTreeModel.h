@@ -19,6 +19,14 @@ class RowTable;
 class IdIndex;
 class ZEPHTreeModelWorker;
 
+// Xlib defines None as a macro, which would break the enumerator of that name: it is set aside
+// here and restored at the end of this header.
+#ifdef None
+#pragma push_macro("None")
+#undef None
+#define ZEPH_RESTORE_NONE
+#endif
+
 // An observable list model whose rows are ZEPHTreeItem objects; items may carry child models, so
 // lists become trees. Mutations may be called from any thread and run in the owner thread.
 class ZEPH_EXPORT ZEPHTreeModel : public IZEPHTreeModel {
@@ -296,3 +304,8 @@ private:
     friend class GroupModelImp;
     friend class PagingModelImp;
 };
+
+#ifdef ZEPH_RESTORE_NONE
+#pragma pop_macro("None")
+#undef ZEPH_RESTORE_NONE
+#endif
