@@ -8,18 +8,18 @@
 #include <QQmlEngine>
 #include <QThread>
 
-namespace {
-int registerModelType() {
-    return qmlRegisterType<ZEPHTreeModel>("com.zephora.izephtreemodel", 1, 0, "IZEPHTreeModel");
+// One guard for the whole process: the constructors and the QML plugin all come here.
+void ZEPHTreeModel::RegisterQmlType() {
+    static const int typeId =
+        qmlRegisterType<ZEPHTreeModel>("com.zephora.izephtreemodel", 1, 0, "IZEPHTreeModel");
+    Q_UNUSED(typeId)
 }
-} // namespace
 
 ZEPHTreeModel::ZEPHTreeModel(QObject* parent, const QHash<int, QByteArray>& roles, int flags,
                              PF_DUPLICATE_HANDLER handler, PF_USER_FILTER filter)
     : IZEPHTreeModel(parent), m_flags(flags), m_duplicateHandler(std::move(handler)),
       m_userFilter(std::move(filter)) {
-    static const int typeId = registerModelType();
-    Q_UNUSED(typeId)
+    RegisterQmlType();
     QQmlEngine::setObjectOwnership(this, (m_flags & JavaScriptOwnershipFlag) ? QQmlEngine::JavaScriptOwnership
                                                                              : QQmlEngine::CppOwnership);
     m_roles = roles;
@@ -29,8 +29,7 @@ ZEPHTreeModel::ZEPHTreeModel(QObject* parent, const QHash<int, QByteArray>& role
 // QML creates models through this constructor; it gets the partial view and the worker as well, so
 // that QML-made models support the window operations and calls from other threads.
 ZEPHTreeModel::ZEPHTreeModel() : IZEPHTreeModel(nullptr) {
-    static const int typeId = registerModelType();
-    Q_UNUSED(typeId)
+    RegisterQmlType();
     init();
 }
 

@@ -54,6 +54,9 @@ public:
     ZEPHTreeModel();
     /// Empties the model with RemoveAll() (disposing of owned items) and releases its views.
     ~ZEPHTreeModel() override;
+    /// Registers the QML type "IZEPHTreeModel" of "com.zephora.izephtreemodel" 1.0, once per
+    /// process; constructing a model and importing the module do it too.
+    static void RegisterQmlType();
 
     // Read side.
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -1,5 +1,6 @@
 # Installs the build tree into a scratch prefix, then configures, builds and runs a consumer
-# project that finds the package with find_package() and checks the pkg-config file.
+# project that finds the package with find_package(), checks the pkg-config file, and loads QML
+# that imports the installed QML modules.
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 
@@ -51,6 +52,25 @@ endif()
 
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/build -G ${GENERATOR} -DCMAKE_PREFIX_PATH=${prefix})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
+
+# The QML modules load from the prefix's import path alone (the plugins find the library there).
+set(qml ${prefix}/${QML_DIR})
+foreach(module izephtreemodel zephtreeitem)
+    set(expected qmldir)
+    if(QMLTYPES)
+        list(APPEND expected plugins.qmltypes)
+    endif()
+    foreach(file ${expected})
+        if(NOT EXISTS ${qml}/com/zephora/${module}/${file})
+            message(FATAL_ERROR "missing ${QML_DIR}/com/zephora/${module}/${file}")
+        endif()
+    endforeach()
+endforeach()
+run(${WORK_DIR}/build/load_qml ${qml} ${SOURCE_DIR}/load.qml)
+if(NOT LAST_OUTPUT MATCHES "^qml 0 0 1 257 258")
+    message(FATAL_ERROR "unexpected QML output: ${LAST_OUTPUT}")
+endif()
+
 get_filename_component(libdir ${libs} DIRECTORY)
 set(ENV{LD_LIBRARY_PATH} "${libdir}")
 run(${WORK_DIR}/build/consumer)
