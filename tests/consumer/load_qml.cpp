@@ -1,3 +1,7 @@
+#ifdef HOST_REGISTERS_FIRST
+#include <ZEPHTreeModel.h>
+#endif
+
 #include <QCoreApplication>
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -5,11 +9,16 @@
 #include <cstdio>
 #include <memory>
 
-// Loads a QML file as qmlscene would, with one import path and no host code of the library: its
-// modules must come from their installed plugins. Prints the root object's "result" property.
+// Loads a QML file as qmlscene would, with one import path: the modules it imports come from their
+// installed plugins. Prints the root object's "result" property.
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc != 3) return 2;
+#ifdef HOST_REGISTERS_FIRST
+    // A host that registered the types before QML imports them.
+    { ZEPHTreeModel model(nullptr, {}); }
+    ZEPHTreeItem::RegisterRolesEnum();
+#endif
     QQmlEngine engine;
     engine.addImportPath(QString::fromLocal8Bit(argv[1]));
     QQmlComponent component(&engine, QUrl::fromLocalFile(QString::fromLocal8Bit(argv[2])));

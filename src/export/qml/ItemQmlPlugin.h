@@ -7,5 +7,6 @@ class ItemQmlPlugin : public QQmlExtensionPlugin {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID QQmlExtensionInterface_iid)
 public:
+    ItemQmlPlugin();
     void registerTypes(const char* uri) override;
 };

@@ -7,5 +7,6 @@ class ModelQmlPlugin : public QQmlExtensionPlugin {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID QQmlExtensionInterface_iid)
 public:
+    ModelQmlPlugin();
     void registerTypes(const char* uri) override;
 };
