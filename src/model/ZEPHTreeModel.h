@@ -248,6 +248,7 @@ private:
     int mergedRow(ZEPHTreeItem* existing, const QString& id) const;
     bool insertListAt(QList<ZEPHTreeItem*> itemList, bool atHead);
     void placeRows(int row, ZEPHTreeItem* const* items, int count);
+    void placeSilentRow(ZEPHTreeItem* item);
     void putRowsInOrder(const QList<ZEPHTreeItem*>& snapshot, const QVector<int>& order);
     QMetaObject::Connection valueConnectionFor(ZEPHTreeItem* item);
     void keepValueConnection(const ZEPHTreeItem* item, QMetaObject::Connection connection);
