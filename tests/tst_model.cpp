@@ -10,15 +10,19 @@
 #include <QThread>
 #include <QtTest>
 
+#include <memory>
+
 namespace {
 
-// An item that answers one more role, by number (300) and by name ("extraRole").
+// An item that answers one more role, by number (300, and the display role) and by name
+// ("extraRole").
 class ExtraItem : public ZEPHTreeItem {
     Q_OBJECT
 public:
     using ZEPHTreeItem::ZEPHTreeItem;
     QVariant getData(int role) const override {
-        return role == 300 ? QVariant(QStringLiteral("extra:") + ID()) : ZEPHTreeItem::getData(role);
+        return role == 300 || role == Qt::DisplayRole ? QVariant(QStringLiteral("extra:") + ID())
+                                                      : ZEPHTreeItem::getData(role);
     }
     QVariant getData(const QString& roleName) const override {
         return roleName == QLatin1String("extraRole") ? getData(300) : ZEPHTreeItem::getData(roleName);
@@ -292,7 +296,8 @@ void TstModel::shouldReadRowsThroughItems_data() {
     QTest::newRow("json map") << 0 << 260 << "QVariantMap(3)";
     QTest::newRow("subclass role") << 2 << 300 << "QString=extra:C";
     QTest::newRow("unknown role") << 0 << 300 << "invalid";
-    QTest::newRow("display role") << 0 << int(Qt::DisplayRole) << "invalid";
+    QTest::newRow("display role: the name") << 0 << int(Qt::DisplayRole) << "QString=a";
+    QTest::newRow("display role of the item") << 2 << int(Qt::DisplayRole) << "QString=extra:C";
     QTest::newRow("row == count") << 5 << 257 << "invalid";
     QTest::newRow("row -1") << -1 << 257 << "invalid";
 }
@@ -311,6 +316,14 @@ void TstModel::shouldReadRowsThroughItems() {
     // Rows outside the model are asked with indexes made for them, as a stale view would.
     const QModelIndex index = row >= 0 && row < model.rowCount() ? model.index(row) : QModelIndex();
     QCOMPARE(describe(model.data(index, role)), expected);
+    // The paging and partial views read their rows as the model does.
+    if (index.isValid()) {
+        std::unique_ptr<QObject> pages(model.GetPagingModel(0));
+        for (QObject* object : {pages.get(), model.GetPartialModel(5)}) {
+            auto* view = qobject_cast<QAbstractItemModel*>(object);
+            QCOMPARE(describe(view->data(view->index(row, 0), role)), expected);
+        }
+    }
     if (row == 5) {
         ZEPHTreeModel bigger(nullptr, {});
         tree::fill(&bigger, QStringLiteral("A B C D E F"));

@@ -156,14 +156,16 @@ void TstRemoval::shouldShowListenersTheRowsOfTheMoment_data() {
     QTest::newRow("remove ids") << "removeIds C A" << "aboutRem:A B C rem:A B aboutRem:A B rem:B itemsRemoved:B count:B";
     QTest::newRow("remove rows") << "removeRows 0 1" << "aboutRem:A B C rem:C itemsRemoved:C count:C";
     QTest::newRow("remove all") << "removeAll" << "aboutRem:A B C rem: allRemoved: count:";
-    QTest::newRow("exchange, fewer rows") << "replaceEx X" << "aboutRem:A B C rem:X count:X";
-    QTest::newRow("exchange, more rows") << "replaceEx X Y Z W" << "aboutIns:A B C ins:X Y Z W count:X Y Z W";
+    // An exchange changes only the announced rows inside its announcement: it exchanges the others
+    // after a removal, before an insertion.
+    QTest::newRow("exchange, fewer rows") << "replaceEx X" << "aboutRem:X B C rem:X count:X";
+    QTest::newRow("exchange, more rows") << "replaceEx X Y Z W" << "aboutIns:X Y Z ins:X Y Z W count:X Y Z W";
     QTest::newRow("replace") << "replace X" << "aboutRem:A B C rem: allRemoved: count: aboutIns: ins:X count:X";
     // clang-format on
 }
 
-// Listeners of the announcement see the old rows, still alive; listeners of the end of a change
-// read the model as it is afterwards.
+// Listeners of a removal's announcement see the old rows, still alive; listeners of the end of a
+// change read the model as it is afterwards.
 void TstRemoval::shouldShowListenersTheRowsOfTheMoment() {
     QFETCH(QString, op);
     QFETCH(QString, seen);
@@ -175,7 +177,7 @@ void TstRemoval::shouldShowListenersTheRowsOfTheMoment() {
     const auto look = [&](const char* name) {
         return [&, name] {
             log << QLatin1String(name) + QLatin1Char(':') + tree::ids(model.get());
-            if (QByteArray(name).startsWith("about")) oldAlive = oldAlive && !old.contains(nullptr);
+            if (QByteArray(name).startsWith("aboutRem")) oldAlive = oldAlive && !old.contains(nullptr);
         };
     };
     // Destroyed before the locals its connections use, so the model's teardown reaches none of them.

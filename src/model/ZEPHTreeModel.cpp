@@ -11,18 +11,18 @@
 
 #include <typeinfo>
 
-namespace {
-int registerModelType() {
-    return qmlRegisterType<ZEPHTreeModel>("com.zephora.izephtreemodel", 1, 0, "IZEPHTreeModel");
+// One guard for the whole process: the constructors and the QML plugin all come here.
+void ZEPHTreeModel::RegisterQmlType() {
+    static const int typeId =
+        qmlRegisterType<ZEPHTreeModel>("com.zephora.izephtreemodel", 1, 0, "IZEPHTreeModel");
+    Q_UNUSED(typeId)
 }
-} // namespace
 
 ZEPHTreeModel::ZEPHTreeModel(QObject* parent, const QHash<int, QByteArray>& roles, int flags,
                              PF_DUPLICATE_HANDLER handler, PF_USER_FILTER filter)
     : IZEPHTreeModel(parent), m_flags(flags), m_duplicateHandler(std::move(handler)),
       m_userFilter(std::move(filter)) {
-    static const int typeId = registerModelType();
-    Q_UNUSED(typeId)
+    RegisterQmlType();
     QQmlEngine::setObjectOwnership(this, (m_flags & JavaScriptOwnershipFlag) ? QQmlEngine::JavaScriptOwnership
                                                                              : QQmlEngine::CppOwnership);
     m_roles = roles;
@@ -32,8 +32,7 @@ ZEPHTreeModel::ZEPHTreeModel(QObject* parent, const QHash<int, QByteArray>& role
 // QML creates models through this constructor; it gets the partial view and the worker as well, so
 // that QML-made models support the window operations and calls from other threads.
 ZEPHTreeModel::ZEPHTreeModel() : IZEPHTreeModel(nullptr) {
-    static const int typeId = registerModelType();
-    Q_UNUSED(typeId)
+    RegisterQmlType();
     init();
 }
 
@@ -70,10 +69,15 @@ int ZEPHTreeModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : m_items.size();
 }
 
+// Qt's item views ask for the display role: an item that has no value of its own for it shows its
+// name, so that QListView and QTreeView show rows without a proxy.
 QVariant ZEPHTreeModel::data(const QModelIndex& index, int role) const {
     const int row = index.row();
     if (row < 0 || row >= m_items.size()) return QVariant();
-    return m_items.at(row)->getData(role);
+    const ZEPHTreeItem* item = m_items.at(row);
+    QVariant value = item->getData(role);
+    if (role == Qt::DisplayRole && !value.isValid()) return item->getData(int(ZEPHTreeItem::NameRole));
+    return value;
 }
 
 QHash<int, QByteArray> ZEPHTreeModel::roleNames() const {

@@ -20,6 +20,14 @@ class IdIndex;
 class ViewLink;
 class ZEPHTreeModelWorker;
 
+// Xlib defines None as a macro, which would break the enumerator of that name: it is set aside
+// here and restored at the end of this header.
+#ifdef None
+#pragma push_macro("None")
+#undef None
+#define ZEPH_RESTORE_NONE
+#endif
+
 // An observable list model whose rows are ZEPHTreeItem objects; items may carry child models, so
 // lists become trees. Mutations may be called from any thread and run in the owner thread.
 class ZEPH_EXPORT ZEPHTreeModel : public IZEPHTreeModel {
@@ -47,6 +55,9 @@ public:
     ZEPHTreeModel();
     /// Empties the model with RemoveAll() (disposing of owned items) and releases its views.
     ~ZEPHTreeModel() override;
+    /// Registers the QML type "IZEPHTreeModel" of "com.zephora.izephtreemodel" 1.0, once per
+    /// process; constructing a model and importing the module do it too.
+    static void RegisterQmlType();
 
     // Read side.
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -244,6 +255,7 @@ private:
     int mergedRow(ZEPHTreeItem* existing, const QString& id) const;
     bool insertListAt(QList<ZEPHTreeItem*> itemList, bool atHead);
     void placeRows(int row, ZEPHTreeItem* const* items, int count);
+    void placeSilentRow(ZEPHTreeItem* item);
     void putRowsInOrder(const QList<ZEPHTreeItem*>& snapshot, const QVector<int>& order);
     QMetaObject::Connection valueConnectionFor(ZEPHTreeItem* item);
     void keepValueConnection(const ZEPHTreeItem* item, QMetaObject::Connection connection);
@@ -307,3 +319,8 @@ private:
     friend struct ZEPHTreeModelAccess;
     friend class ViewLink;
 };
+
+#ifdef ZEPH_RESTORE_NONE
+#pragma pop_macro("None")
+#undef ZEPH_RESTORE_NONE
+#endif

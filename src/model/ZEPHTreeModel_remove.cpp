@@ -302,6 +302,8 @@ QList<ZEPHTreeItem*> ZEPHTreeModel::takeAllRows() {
 // instance), so it only lets go of them.
 void ZEPHTreeModel::destroyTakenRows(const QList<ZEPHTreeItem*>& items) {
     if (!ownsItems()) return;
+    // A cycle of child models that leads back here neither empties nor deletes this model.
+    DisposalScope scope(this);
     for (ZEPHTreeItem* item : items) {
         if (keptAlive(item)) continue;
         QObject* child = item->ChildModel();

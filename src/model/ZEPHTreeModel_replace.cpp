@@ -1,5 +1,6 @@
 #include "ZEPHTreeModel.h"
 
+#include "IdIndex.h"
 #include "RowTable.h"
 #include "ViewLink.h"
 #include "ZEPHTreeModelWorker.h"
@@ -44,36 +45,51 @@ bool ZEPHTreeModel::ReplaceItemsListEx(QList<ZEPHTreeItem*> itemList) {
         if (!seen.contains(item)) leaving.append(item);
     }
     tellViewsOfSilentDrop(leaving);
+
     const int oldCount = m_items.size();
     const int newCount = items.size();
-    if (newCount < oldCount)
+    // The items of the new list and their child models survive the disposal of the old rows.
+    const QSet<const QObject*> keep =
+        ownsItems() && oldCount > 0 ? keepSetFor(items) : QSet<const QObject*>();
+    const QSet<const QObject*>* keepBefore = m_keepAlive;
+    m_keepAlive = &keep;
+    // Inside the announcement of the count change only the announced rows change, as Qt's protocol
+    // has it: the rows that stay in number take their new items before it, without a signal (the
+    // closing dataChanged announces them). The old items die after the announced removal and before
+    // the announced insertion, so no listener of it can reach one.
+    const QList<ZEPHTreeItem*> previous = takeAllRows();
+    for (int row = 0; row < newCount && row < oldCount; ++row)
+        placeSilentRow(items.at(row));
+    if (newCount < oldCount) {
+        // The announced rows still show their old items (alive until the removal is over), but no
+        // longer count as rows: one of them may also be a new row above.
+        m_items.append(previous.mid(newCount));
         beginRemoveRows(QModelIndex(), newCount, oldCount - 1);
-    else if (newCount > oldCount)
-        beginInsertRows(QModelIndex(), oldCount, newCount - 1);
-    // The old items are deleted at once, except those that the new list brings back.
-    if (ownsItems() && oldCount > 0) {
-        const QSet<const QObject*> keep = keepSetFor(items);
-        const QSet<const QObject*>* previous = m_keepAlive;
-        m_keepAlive = &keep;
-        // The views were told above, without the rows that stay.
-        if (m_viewLink) m_viewLink->setMuted(true);
-        clearSilently();
-        if (m_viewLink) m_viewLink->setMuted(false);
-        m_keepAlive = previous;
-    }
-    dropAllRows();
-    m_items = items;
-    m_rows->reserve(newCount);
-    for (int row = 0; row < newCount; ++row)
-        m_rows->insert(items.at(row)).rowHint = row;
-    for (ZEPHTreeItem* item : items)
-        fileItem(item);
-    m_hasSilentRows = newCount > 0;
-    if (newCount < oldCount)
+        m_items.erase(m_items.begin() + newCount, m_items.end());
         endRemoveRows();
-    else if (newCount > oldCount)
+    }
+    // The views were told above, without the rows that stay.
+    if (m_viewLink) m_viewLink->setMuted(true);
+    destroyTakenRows(previous);
+    if (m_viewLink) m_viewLink->setMuted(false);
+    m_keepAlive = keepBefore;
+    if (newCount > oldCount) {
+        beginInsertRows(QModelIndex(), oldCount, newCount - 1);
+        for (int row = oldCount; row < newCount; ++row)
+            placeSilentRow(items.at(row));
         endInsertRows();
+    }
+    m_hasSilentRows = newCount > 0;
     if (newCount != oldCount) emit rowCountChanged();
     if (newCount > 0) emit dataChanged(index(0, 0), index(newCount - 1, 0), QVector<int>());
     return true;
+}
+
+// Appends `item` as a row without a value-change connection (ReplaceItemsListEx brings its rows in
+// that way) and files it in the ID index.
+void ZEPHTreeModel::placeSilentRow(ZEPHTreeItem* item) {
+    m_rows->insert(item).rowHint = m_items.size() - m_hintBase;
+    m_items.append(item);
+    fileItem(item);
+    m_hasSilentRows = true;
 }

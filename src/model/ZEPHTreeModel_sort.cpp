@@ -107,7 +107,7 @@ void ZEPHTreeModel::SortByRole(int role, bool ascending, PF_LESS_THAN pfLessThan
     } else {
         order = sort.orderByType(ascending);
     }
-    if (sorted && m_items.isSharedWith(snapshot)) setRowOrder(permuted(snapshot, order));
+    if (sorted && m_items.isSharedWith(snapshot)) putRowsInOrder(snapshot, order);
     emit dataChanged(index(0, 0), index(m_items.size() - 1, 0), QVector<int>());
     setKeepSortingFlag(None);
 }
@@ -125,8 +125,8 @@ void ZEPHTreeModel::SortByRoleAndKeep(int role, bool ascending, PF_LESS_THAN pfL
     setKeepSorting(KeepSorting, QVariantList{rule});
 }
 
-// Puts the rows of `snapshot` (the current rows) in `order`; persistent indexes (proxies,
-// selections) stay on their items.
+// Puts the rows of `snapshot` (the current rows) in `order`; persistent indexes (selections, a
+// view's current item, proxies inside a layout change) stay on their items.
 void ZEPHTreeModel::putRowsInOrder(const QList<ZEPHTreeItem*>& snapshot, const QVector<int>& order) {
     setRowOrder(permuted(snapshot, order));
     const QModelIndexList from = persistentIndexList();
@@ -236,9 +236,8 @@ void ZEPHTreeModel::SortByRules(const QVariantList& rules, int flag) {
     SortRules::State next;
     const QVector<int> order = compiled.order(snapshot, cache.data(), &next);
     if (m_items.isSharedWith(snapshot)) {
-        const QList<ZEPHTreeItem*> sorted = permuted(snapshot, order);
-        setRowOrder(sorted);
-        if (cache) cache->store(sorted, std::move(next));
+        putRowsInOrder(snapshot, order);
+        if (cache) cache->store(m_items, std::move(next));
     } else if (cache) {
         cache->invalidate();
     }

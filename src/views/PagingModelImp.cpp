@@ -106,6 +106,7 @@ int PagingModelImp::pageRowCount() const {
 QVariant PagingModelImp::data(const QModelIndex& index, int role) const {
     const int row = index.row();
     if (!m_source || row < 0 || row >= rowCount()) return QVariant();
+    if (role == Qt::DisplayRole) return m_source->data(m_source->index(sourceRow(row), 0), role);
     return m_source->FindItemValue(sourceRow(row), role);
 }
 

@@ -45,6 +45,7 @@ int PartialModel::rowCount(const QModelIndex& parent) const {
 QVariant PartialModel::data(const QModelIndex& index, int role) const {
     const int row = index.row();
     if (!m_source || row < 0 || row >= m_count) return QVariant();
+    if (role == Qt::DisplayRole) return m_source->data(m_source->index(m_firstRow + row, 0), role);
     return m_source->FindItemValue(m_firstRow + row, role);
 }
 

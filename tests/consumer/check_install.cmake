@@ -1,5 +1,6 @@
 # Installs the build tree into a scratch prefix, then configures, builds and runs a consumer
-# project that finds the package with find_package() and checks the pkg-config file.
+# project that finds the package with find_package(), checks the pkg-config file, and loads QML
+# that imports the installed QML modules.
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 
@@ -9,6 +10,15 @@ function(run)
         message(FATAL_ERROR "failed: ${ARGN}\n${out}\n${err}")
     endif()
     set(LAST_OUTPUT "${out}" PARENT_SCOPE)
+    set(LAST_ERROR "${err}" PARENT_SCOPE)
+endfunction()
+
+# Loads load.qml with one of the loaders, quietly.
+function(load_qml loader)
+    run(${WORK_DIR}/build/${loader} ${prefix}/${QML_DIR} ${SOURCE_DIR}/load.qml)
+    if(NOT LAST_OUTPUT MATCHES "^qml 0 0 1 257 258" OR LAST_ERROR MATCHES "zephora")
+        message(FATAL_ERROR "unexpected QML output of ${loader}: ${LAST_OUTPUT}\n${LAST_ERROR}")
+    endif()
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
@@ -53,9 +63,25 @@ endif()
 
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/build -G ${GENERATOR} -DCMAKE_PREFIX_PATH=${prefix})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
+
+# The QML modules load from the prefix's import path alone (the plugins find the library there).
+foreach(module izephtreemodel zephtreeitem)
+    set(expected qmldir)
+    if(QMLTYPES)
+        list(APPEND expected plugins.qmltypes)
+    endif()
+    foreach(file ${expected})
+        if(NOT EXISTS ${prefix}/${QML_DIR}/com/zephora/${module}/${file})
+            message(FATAL_ERROR "missing ${QML_DIR}/com/zephora/${module}/${file}")
+        endif()
+    endforeach()
+endforeach()
+load_qml(load_qml)
+
 get_filename_component(libdir ${libs} DIRECTORY)
 set(ENV{LD_LIBRARY_PATH} "${libdir}")
 run(${WORK_DIR}/build/consumer)
 if(NOT LAST_OUTPUT MATCHES "consumer ok 2 C")
     message(FATAL_ERROR "unexpected consumer output: ${LAST_OUTPUT}")
 endif()
+load_qml(load_qml_after_host)
