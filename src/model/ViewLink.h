@@ -42,6 +42,9 @@ public:
     virtual bool isRow(const ZEPHTreeItem* item) const;
     /// True when isRow() is a lookup; false when it walks the rows.
     virtual bool knowsRowsAtOnce() const { return m_rowsInList; }
+    /// True when the rows may show other items before the model announces their removal (a view
+    /// that reads its rows through from elsewhere); then the leaving items cannot be read from it.
+    virtual bool readsThrough() const { return !m_rowsInList; }
     /// True when a value change of the row `item` reaches the model's dataChanged.
     virtual bool announcesChangesOf(const ZEPHTreeItem* item) const;
     /// The role named `roleName` in the model's role table, or 0.

@@ -219,8 +219,12 @@ void FilterModelImp::onSourceRowsAboutToBeRemoved(const QModelIndex& parent, int
     }
 }
 
+// A source that reads its rows through from elsewhere (a paging view) may already show other items
+// when it announces a removal, so the leaving ones cannot be read then: after its count changed,
+// every row that it no longer shows goes.
 void FilterModelImp::onSourceCountChanged() {
     flushLeaving();
+    if (m_source && sourceLink()->readsThrough()) dropDepartedRows(nullptr);
 }
 
 // The source may show anything after a reset: rows that left go, and rows that are new here join

@@ -25,6 +25,7 @@ public:
         ViewLink* source = sourceLink();
         return source && source->knowsRowsAtOnce();
     }
+    bool readsThrough() const override { return true; }
     bool announcesChangesOf(const ZEPHTreeItem* item) const override {
         ViewLink* source = sourceLink();
         return !source || source->announcesChangesOf(item);
