@@ -142,9 +142,10 @@ private:
         return found.empty() ? nullptr : found[size_t(m_in.below(int(found.size())))];
     }
 
-    bool overPaging(const Node& node) const {
+    // True when a view of this kind lies below the node.
+    bool over(const Node& node, Kind kind) const {
         for (int at = node.source; at >= 0; at = m_nodes[size_t(at)]->source) {
-            if (m_nodes[size_t(at)]->kind == Paging) return true;
+            if (m_nodes[size_t(at)]->kind == kind) return true;
         }
         return false;
     }
@@ -154,7 +155,7 @@ private:
     QList<QObject*> groupObjects() const {
         QList<QObject*> objects;
         for (const auto& node : m_nodes) {
-            if (node->kind != Group || overPaging(*node)) continue;
+            if (node->kind != Group || over(*node, Paging)) continue;
             for (int row = 0; row < node->model->rowCount(); ++row) {
                 ZEPHTreeItem* group = itemAt(node->model.get(), row);
                 objects << group << group->ChildModel();
@@ -426,7 +427,8 @@ private:
             if (m_trace)
                 std::fprintf(stderr, "  check kind %d over %d: [%s]\n", node->kind, node->source,
                              qPrintable(idsOf(view)));
-            if (node->kind == Filter) checkFilterView(source, view, node->rules, node->orAll);
+            if (node->kind == Filter)
+                checkFilterView(source, view, node->rules, node->orAll, !over(*node, Group));
             if (node->kind == Group) checkGroupView(source, view, node->role);
             if (node->kind == Paging) checkPagingView(source, view, node->perPage);
             checkPartialView(view, node->window, node->windowSize);
