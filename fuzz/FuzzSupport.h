@@ -245,6 +245,8 @@ inline void checkProxy(const QSortFilterProxyModel* proxy, bool inOrder) {
     }
 }
 
+} // namespace fuzz
+
 // The entry points of a fuzz target, around `run(Reader&)`: one application for the whole run, and
 // every deferred delete delivered after each input.
 #define FUZZ_TARGET(run)                                                                                     \
@@ -260,5 +262,3 @@ inline void checkProxy(const QSortFilterProxyModel* proxy, bool inOrder) {
         ::fuzz::flushDeletes();                                                                              \
         return 0;                                                                                            \
     }
-
-} // namespace fuzz
