@@ -52,30 +52,12 @@ private slots:
         QAbstractItemModelTester proxyTester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
 
         // Page and window moves, renames ("name <ID> <name>"), and the source's own operations.
-        const QStringList steps = {"first 1",
-                                   "append F:a",
-                                   "prepend G:c",
-                                   "insert 3 H:b",
-                                   "page 1",
-                                   "appendList I:a J:d",
-                                   "name A z",
-                                   "first 4",
-                                   "size 5",
-                                   "removeOne B",
-                                   "page 2",
-                                   "removeRows 0 1",
-                                   "first 0",
-                                   "removeIds C I",
-                                   "name H a",
-                                   "move 4 0",
-                                   "page 0",
-                                   "removeAll",
-                                   "appendList K:a L:b M:c N:a O:b",
-                                   "page 2",
-                                   "first 3",
-                                   "size 1",
-                                   "removeRows 3 4",
-                                   "name K c"};
+        const QStringList steps =
+            QStringLiteral("first 1;append F:a;prepend G:c;insert 3 H:b;page 1;appendList I:a J:d;name A z;"
+                           "first 4;size 5;removeOne B;page 2;removeRows 0 1;first 0;removeIds C I;name H a;"
+                           "move 4 0;page 0;removeAll;appendList K:a L:b M:c N:a O:b;page 2;first 3;size 1;"
+                           "removeRows 3 4;name K c")
+                .split(QLatin1Char(';'));
         for (const QString& step : steps) {
             const QStringList a = step.split(QLatin1Char(' '));
             if (a.at(0) == QLatin1String("page") && paging)
