@@ -115,61 +115,49 @@ ZEPHTreeModel* makeSource() {
     return model;
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    ensureApplication();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    ensureApplication();
-    Reader in(data, size);
+void run(Reader& in) {
     const bool orAll = in.flag();
     const int newItemPos = int(int8_t(in.byte()));
     const int sortFlag = int(int8_t(in.byte()));
     const QVariantList rules = ruleList(in);
-    {
-        QScopedPointer<ZEPHTreeModel> source(makeSource());
-        const QSet<const QObject*> all = itemSet(source.data());
+    QScopedPointer<ZEPHTreeModel> source(makeSource());
+    const QSet<const QObject*> all = itemSet(source.data());
 
-        QScopedPointer<ZEPHTreeModel> filter(
-            qobject_cast<ZEPHTreeModel*>(source->GetFilterModel(rules, orAll, newItemPos)));
-        FUZZ_CHECK(filter, QString());
-        checkModel(filter.data(), true);
-        FUZZ_CHECK(itemSet(filter.data()).subtract(all).isEmpty(), QString());
-        // Child views read through the data role hand out filtered child models.
-        for (int row = 0; row < filter->rowCount(); ++row) {
-            QObject* child = filter->FindItemValue(row, int(ZEPHTreeItem::ChildModelRole)).value<QObject*>();
-            delete child;
-        }
-        filter->UpdateFilterRules(QVariantList{rules.value(0)}, !orAll);
-        filter->UpdateFilterRules(rules, orAll);
-        FUZZ_CHECK(itemSet(filter.data()).subtract(all).isEmpty(), QString());
-        FUZZ_CHECK(filter->UpdateUserDefinedFilterRules(QVariant(rules)), QString());
-
-        source->SortByRules(rules, sortFlag);
-        FUZZ_CHECK(itemSet(source.data()) == all, QString());
-        checkModel(source.data(), true);
-        filter->SortByRules(rules, sortFlag);
-        checkModel(filter.data(), true);
-        // New rows while a kept sort is in force re-run the stored rules.
-        source->AppendItem(new ZEPHTreeItem(QStringLiteral("late"), QStringLiteral("z"), nullptr));
-        checkModel(source.data(), true);
-        // A view made with a newItemPos other than POS_TAIL or POS_HEAD takes in no later items, by
-        // design; it still shows only source items.
-        if (newItemPos == 0 || newItemPos == 1)
-            checkFilterView(source.data(), filter.data(), rules, orAll);
-        else
-            FUZZ_CHECK(itemSet(filter.data()).subtract(itemSet(source.data())).isEmpty(), QString());
-
-        const QString roleName = rules.value(0).toMap().value(QStringLiteral("RoleName")).toString();
-        QScopedPointer<QObject> group(source->GetGroupModel(roleName, in.flag()));
-        FUZZ_CHECK(group, QString());
-        filter.reset();
-        group.reset();
+    QScopedPointer<ZEPHTreeModel> filter(
+        qobject_cast<ZEPHTreeModel*>(source->GetFilterModel(rules, orAll, newItemPos)));
+    FUZZ_CHECK(filter, QString());
+    checkModel(filter.data(), true);
+    FUZZ_CHECK(itemSet(filter.data()).subtract(all).isEmpty(), QString());
+    // Child views read through the data role hand out filtered child models.
+    for (int row = 0; row < filter->rowCount(); ++row) {
+        QObject* child = filter->FindItemValue(row, int(ZEPHTreeItem::ChildModelRole)).value<QObject*>();
+        delete child;
     }
-    flushDeletes();
-    flushDeletes();
-    return 0;
+    filter->UpdateFilterRules(QVariantList{rules.value(0)}, !orAll);
+    filter->UpdateFilterRules(rules, orAll);
+    FUZZ_CHECK(itemSet(filter.data()).subtract(all).isEmpty(), QString());
+    FUZZ_CHECK(filter->UpdateUserDefinedFilterRules(QVariant(rules)), QString());
+
+    source->SortByRules(rules, sortFlag);
+    FUZZ_CHECK(itemSet(source.data()) == all, QString());
+    checkModel(source.data(), true);
+    filter->SortByRules(rules, sortFlag);
+    checkModel(filter.data(), true);
+    // New rows while a kept sort is in force re-run the stored rules.
+    source->AppendItem(new ZEPHTreeItem(QStringLiteral("late"), QStringLiteral("z"), nullptr));
+    checkModel(source.data(), true);
+    // A view made with a newItemPos other than POS_TAIL or POS_HEAD takes in no later items, by
+    // design; it still shows only source items.
+    if (newItemPos == 0 || newItemPos == 1)
+        checkFilterView(source.data(), filter.data(), rules, orAll);
+    else
+        FUZZ_CHECK(itemSet(filter.data()).subtract(itemSet(source.data())).isEmpty(), QString());
+
+    const QString roleName = rules.value(0).toMap().value(QStringLiteral("RoleName")).toString();
+    QScopedPointer<QObject> group(source->GetGroupModel(roleName, in.flag()));
+    FUZZ_CHECK(group, QString());
 }
+
+} // namespace
+
+FUZZ_TARGET(run)
