@@ -3,7 +3,6 @@
 #include <ZEPHTreeItem.h>
 #include <ZEPHTreeModel.h>
 
-#include <QObject>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QtQuickTest>
