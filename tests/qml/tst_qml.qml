@@ -104,7 +104,8 @@ Item {
                  [2, 0, "A D", "A D"]],
                 [m => [m.UpdateFilterRules(), m.UpdateUserDefinedFilterRules()], [false, false]],
                 [m => { var it = Qt.createQmlObject("import com.zephora.zephtreeitem 1.0; ZEPHTreeItem {}", root)
-                        it.setData("idRole", "Q"); return [it.getData(260).idRole, it.getData(257)] }, ["Q", "Q"]],
+                        var before = JSON.stringify(it.getData(260)); it.setData("idRole", "Q")
+                        return [before, it.getData(260).idRole, it.getData(257)] }, ["{}", "Q", "Q"]],
             ]
             for (var i = 0; i < table.length; ++i) {
                 root.source = testHost.makeTree("A:b[B:y C:x] D:c E:a")
