@@ -432,9 +432,7 @@ private slots:
             if (calls == 1 && verb == "remove") model.RemoveOne("a");
             return x.toString() < y.toString();
         };
-        if (verb == "role")
-            roleName.toInt() ? model.SortByRole(roleName.toInt(), ascending)
-                             : model.SortByRole(roleName, ascending);
+        if (verb == "role") model.SortByRole(roleName, ascending);
         if (verb == "throw" || verb == "remove") model.SortByRole(roleName, ascending, less);
         if (verb == "qml") model.SortByRoleByQMLFunction(roleName, ascending, path, function);
         if (verb == "js") model.SortByRoleByScriptFunction(roleName, ascending, path, function);
