@@ -35,10 +35,9 @@ inline QString compare(const Items& live, const Items& expected, const QString& 
         if (!live.contains(item)) lacking << qobject_cast<const ZEPHTreeItem*>(item)->ID();
     }
     const int others = (live - expected).size();
-    if (lacking.isEmpty() && others == 0) return QString();
-    return QStringLiteral("%1 lack [%2] and hold %3 others; ")
-        .arg(where, lacking.join(QLatin1Char(' ')))
-        .arg(others);
+    const QString what = QString::asprintf(" lack [%s] and hold %d others; ",
+                                           qPrintable(lacking.join(QLatin1Char(' '))), others);
+    return lacking.isEmpty() && others == 0 ? QString() : where + what;
 }
 
 /// Group value -> its members, read through each group item's member model; no group is empty.
@@ -65,10 +64,8 @@ inline QString mismatch(const ZEPHTreeModel* view, const ZEPHTreeModel* rebuilt)
             problem += compare(live.value(value), expected.value(value), QStringLiteral("group ") + value);
     } else if (kind == "PagingModelImp") {
         const auto counts = [](const ZEPHTreeModel* pages) {
-            return QStringLiteral("page %1/%2 of %3 rows")
-                .arg(pages->page())
-                .arg(pages->totalPage())
-                .arg(pages->rowCount());
+            return QString::asprintf("page %d/%d of %d rows", pages->page(), pages->totalPage(),
+                                     pages->rowCount());
         };
         if (counts(view) != counts(rebuilt))
             problem = counts(view) + QStringLiteral(", not ") + counts(rebuilt);
@@ -86,10 +83,7 @@ inline QString windowMismatch(const QAbstractItemModel* window, ZEPHTreeModel* m
     for (int row = 0; same && row < count; ++row)
         same = window->index(row, 0).data(257) == model->FindItemValue(first + row, 257);
     return same ? QString()
-                : QStringLiteral("window of %1 rows, not %2 from %3; ")
-                      .arg(window->rowCount())
-                      .arg(count)
-                      .arg(first);
+                : QString::asprintf("window of %d rows, not %d from %d; ", window->rowCount(), count, first);
 }
 
 /// Every row of the proxy's source once, in the order of the sort role when `inOrder` (a source
@@ -100,10 +94,8 @@ inline QString proxyMismatch(const QSortFilterProxyModel* proxy, bool inOrder) {
     bool same = proxy->rowCount() == count;
     for (int row = 0; same && row < count; ++row) {
         const int at = proxy->mapToSource(proxy->index(row, 0)).row();
-        same = at >= 0 && at < count && !seen.at(at) &&
-               !(inOrder && row > 0 &&
-                 proxy->index(row, 0).data(proxy->sortRole()).toString() <
-                     proxy->index(row - 1, 0).data(proxy->sortRole()).toString());
+        const auto key = [proxy](int at) { return proxy->index(at, 0).data(proxy->sortRole()).toString(); };
+        same = at >= 0 && at < count && !seen.at(at) && !(inOrder && row > 0 && key(row) < key(row - 1));
         seen[qBound(0, at, count - 1)] = true;
     }
     return same ? QString() : QStringLiteral("proxy out of step; ");
