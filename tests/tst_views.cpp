@@ -148,6 +148,7 @@ void ViewsTest::shouldFollowTheirSource_data() {
     row("filter: exchange", "f a", "a1 b a2 c", "replaceEx x a5 y a6 a7 z", "*", "a7 a5 a6");
     row("filter: emptied at once", "f a", "a1 b[a3] a2", "clearAll", "*", "");
     row("filter of filter", "f a|f b", "a1 b ab c", "appendList ba2 b2; name ab a; name b bab; removeOne b2", "*", "ba2 b");
+    row("filter of filter: exchange, new IDs", "f a|f a", "1:a 2:a 3:b 4:a", "id 1 r1; id 2 r2; replaceEx 5:a 6:b", "*", "5");
     row("filter of filter of page: exchange", "p 10|f a|f a", "1:a 2:a 3:b 4:a", "replaceEx 5:a 6:b", "*", "5");
     row("filter of members: emptied", "f a|g|m a|f a", "1:a 2:a 3:b 4:a", "id 4 r4; clearAll", "*", "");
     row("filter of members: exchange", "f a|g|m a|f a", "1:a 2:a 3:b 4:a", "replaceEx 5:a 6:b", "*", "");
