@@ -137,9 +137,10 @@ enum Kind { Root, Filter, Group, Paging };
 struct Node {
     Kind kind = Root;
     int source = -1;
-    QVariantList rules; // of a filter view
-    bool flag = false;  // a filter view's orAllRules, a group view's keepSortWithSource
-    int arg = 0;        // a filter view's newItemPos (2: another), a group view's role, rows per page
+    QVariantList rules;      // of a filter view
+    bool flag = false;       // a filter view's orAllRules, a group view's keepSortWithSource
+    bool keptSorted = false; // the view keeps its own rows sorted (and, recursively, its groups)
+    int arg = 0;             // a filter view's newItemPos (2: another), a group view's role, rows per page
     std::unique_ptr<ZEPHTreeModel> model;
     QAbstractItemModel* window = nullptr;
     int windowSize = 0;
@@ -252,11 +253,13 @@ private:
     }
 
     // A member whose ID changed left its group and came back as its last member, and a group it
-    // left empty came back as the last row (groups that keep the source's order are rebuilt).
+    // left empty came back as the last row (groups that keep the source's order are rebuilt, and a
+    // view that keeps itself sorted puts the group back in its place).
     void checkRejoined(ZEPHTreeItem* item) const {
         for (const auto& node : m_nodes) {
             ZEPHTreeModel* view = node->model.get();
-            for (int row = 0; node->kind == Group && !node->flag && row < view->rowCount(); ++row) {
+            const bool rejoins = node->kind == Group && !node->flag && !node->keptSorted;
+            for (int row = 0; rejoins && row < view->rowCount(); ++row) {
                 auto* members = qobject_cast<ZEPHTreeModel*>(itemAt(view, row)->ChildModel());
                 const int count = members->rowCount();
                 if (!members->GetModelItemList()->contains(item)) continue;
@@ -398,7 +401,9 @@ private:
             const QVariantList rules = how == 2 ? this->rules() : QVariantList();
             if (how == 0) node->model->SortByRole(role, ascending);
             if (how == 1) node->model->SortByRoleAndKeep(role, ascending);
-            if (how == 2) node->model->SortByRules(rules, m_in.below(4));
+            const int flag = how == 2 ? m_in.below(4) : 0;
+            if (how == 2) node->model->SortByRules(rules, flag);
+            node->keptSorted = how == 1 || flag != 0;
         } else if (op == 12) {
             if (Node* node = pick(1u << Filter)) {
                 node->rules = rules();
