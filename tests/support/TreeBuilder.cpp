@@ -1,6 +1,7 @@
 #include "TreeBuilder.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 
 #include <functional>
 #include <map>
@@ -18,38 +19,37 @@ ZEPHTreeItem* byId(ZEPHTreeModel* model, const QString& id) {
     return at(model, model->FindItemRow(id));
 }
 
-// Reads a shape from `pos` up to a closing "]" or the end. With a `model`, "~" gives a null entry
-// and "@A" that model's item A; new items of the top level are added to `made`.
-QList<ZEPHTreeItem*> parse(const QString& text, int& pos, int childFlags, ZEPHTreeModel* model = nullptr,
+// Reads items from `tokens` (names, "[" and "]") up to a closing "]" or the end. With a `model`,
+// "~" gives a null entry and "@A" that model's item A; new items of the top level go to `made`.
+QList<ZEPHTreeItem*> parse(QStringList& tokens, int childFlags, ZEPHTreeModel* model = nullptr,
                            QList<QPointer<ZEPHTreeItem>>* made = nullptr) {
     QList<ZEPHTreeItem*> result;
-    for (;;) {
-        while (pos < text.size() && text.at(pos).isSpace())
-            ++pos;
-        if (pos >= text.size() || text.at(pos) == QLatin1Char(']')) return result;
-        const int start = pos;
-        while (pos < text.size() && !text.at(pos).isSpace() && text.at(pos) != QLatin1Char('[') &&
-               text.at(pos) != QLatin1Char(']'))
-            ++pos;
-        const QString token = text.mid(start, pos - start);
-        if (model && token == QLatin1String("~")) {
-            result << nullptr;
-            continue;
-        }
-        if (model && token.startsWith(QLatin1Char('@'))) {
-            result << byId(model, token.mid(1));
+    while (!tokens.isEmpty() && tokens.first() != QLatin1String("]")) {
+        const QString token = tokens.takeFirst();
+        if (model && (token == QLatin1String("~") || token.startsWith(QLatin1Char('@')))) {
+            result << (token == QLatin1String("~") ? nullptr : byId(model, token.mid(1)));
             continue;
         }
         ZEPHTreeModel* child = nullptr;
-        if (pos < text.size() && text.at(pos) == QLatin1Char('[')) {
+        if (tokens.value(0) == QLatin1String("[")) {
+            tokens.removeFirst();
             child = new ZEPHTreeModel(nullptr, {}, childFlags);
-            child->AppendItemsList(parse(text, ++pos, childFlags));
-            if (pos < text.size()) ++pos;
+            child->AppendItemsList(parse(tokens, childFlags));
+            if (!tokens.isEmpty()) tokens.removeFirst();
         }
         const int colon = token.indexOf(QLatin1Char(':'));
         result << new ZEPHTreeItem(token.left(colon), colon < 0 ? token : token.mid(colon + 1), child);
         if (made) *made << result.last();
     }
+    return result;
+}
+
+QStringList tokensOf(const QString& shape) {
+    QStringList tokens;
+    for (auto it = QRegularExpression(QStringLiteral("[^\\s\\[\\]]+|\\[|\\]")).globalMatch(shape);
+         it.hasNext();)
+        tokens << it.next().captured();
+    return tokens;
 }
 
 QString join(const QObject* model, bool names) {
@@ -64,8 +64,8 @@ QString join(const QObject* model, bool names) {
 } // namespace
 
 QList<ZEPHTreeItem*> items(const QString& shape, int childFlags) {
-    int pos = 0;
-    return parse(shape, pos, childFlags);
+    QStringList tokens = tokensOf(shape);
+    return parse(tokens, childFlags);
 }
 
 void fill(ZEPHTreeModel* model, const QString& shape, int childFlags) {
@@ -97,13 +97,6 @@ QString dump(const QObject* model) {
     return parts.join(QLatin1Char(' '));
 }
 
-QString rows(ZEPHTreeModel* model) {
-    QStringList parts;
-    for (const ZEPHTreeItem* item : *model->GetModelItemList())
-        parts << (item->Name() == item->ID() ? item->ID() : item->ID() + QLatin1Char(':') + item->Name());
-    return parts.join(QLatin1Char(' '));
-}
-
 ZEPHTreeItem* at(const QObject* model, int row) {
     ZEPHTreeModel* m = asModel(model);
     return m ? qobject_cast<ZEPHTreeItem*>(m->FindItem(row)) : nullptr;
@@ -123,8 +116,8 @@ bool run(ZEPHTreeModel* model, const QString& script, QList<QPointer<ZEPHTreeIte
         const auto n = [&a](int i) { return a.value(i).toInt(); };
         // The items written from argument `first` on.
         const auto list = [&](int first) {
-            int pos = 0;
-            return parse(a.mid(first).join(QLatin1Char(' ')), pos, 0, model, passed);
+            QStringList tokens = tokensOf(a.mid(first).join(QLatin1Char(' ')));
+            return parse(tokens, 0, model, passed);
         };
         const auto one = [&](int first) { return list(first).value(0); };
         const std::map<QString, std::function<bool()>> verbs{

@@ -24,8 +24,6 @@ QString ids(const QObject* model);
 QString names(const QObject* model);
 /// The model as a tree string ("A[B C] D"), read through FindItem(row) and each ChildModel().
 QString dump(const QObject* model);
-/// The item list of the model as "ID", or "ID:name" where the name differs from the ID.
-QString rows(ZEPHTreeModel* model);
 /// The item at `row`, read through FindItem(row).
 ZEPHTreeItem* at(const QObject* model, int row);
 /// The items found by these IDs (space separated; child models searched too), in that order.
