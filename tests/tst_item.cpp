@@ -113,17 +113,11 @@ void TstItem::shouldBehaveLikePlainItem() {
     plainObject.setObjectName("o");
     const QList<QStringListModel*> models{&m1, &m2};
     const QList<QObject*> objects{nullptr, &m1, &m2, &plainObject};
-    const QList<QVariant> values{QVariant(),
-                                 QString(),
-                                 "",
-                                 "a",
-                                 "b",
-                                 1,
-                                 obj(nullptr),
-                                 obj(&m1),
-                                 obj(&m2),
-                                 QVariant::fromValue(&m1),
-                                 QByteArray("a")};
+    const QStringList texts{QString(), "", "a", "b"};
+    QVariantList values{QVariant(), 1,        QByteArray("a"),         obj(nullptr),
+                        obj(&m1),   obj(&m2), QVariant::fromValue(&m1)};
+    for (const QString& text : texts)
+        values << text;
     const QStringList keys{kId, kName, kChild, "jsonValueRole", "extra", "IdRole"};
     const bool full = seed % 2;
     std::unique_ptr<ZEPHTreeItem> item(full ? new ZEPHTreeItem("a", "b", &m1) : new ZEPHTreeItem());
@@ -157,28 +151,19 @@ void TstItem::shouldBehaveLikePlainItem() {
         const int role = 257 + int(random.bounded(5));
         const QVariant value = role == 260 ? QVariant(map) : pick(values);
         const QString name = pick(keys);
-        const QString text = pick(QStringList{QString(), "", "a", "b"});
+        const QString text = pick(texts);
         QObject* object = pick(objects);
-        const auto both = [&](const auto& call) { call(*item), call(plain); };
-        switch (random.bounded(6)) {
-        case 0:
-            both([&](auto& target) { target.SetID(text); });
-            break;
-        case 1:
-            both([&](auto& target) { target.SetName(text); });
-            break;
-        case 2:
-            both([&](auto& target) { target.SetChildModel(object); });
-            break;
-        case 3:
-            both([&](auto& target) { target.SetJsonValue(map); });
-            break;
-        case 4:
-            both([&](auto& target) { target.setData(role, value); });
-            break;
-        default:
-            both([&](auto& target) { target.setData(name, value); });
-        }
+        const int call = random.bounded(6);
+        const auto apply = [&](auto& target) {
+            call == 0   ? target.SetID(text)
+            : call == 1 ? target.SetName(text)
+            : call == 2 ? target.SetChildModel(object)
+            : call == 3 ? target.SetJsonValue(map)
+            : call == 4 ? target.setData(role, value)
+                        : target.setData(name, value);
+        };
+        apply(*item);
+        apply(plain);
         QCOMPARE(roles(*item), roles(plain));
         QCOMPARE(describe(item->JsonValue()) + item->ID() + item->Name(),
                  describe(plain.map) + plain.id + plain.name);
