@@ -285,12 +285,12 @@ void TstBoundary::shouldLayOutVirtualTablesAsDocumented() {
     for (int i = 0; i < order.size(); ++i)
         QCOMPARE(order.at(i), slotOf(&QAbstractItemModel::revert) + 1 + i);
 
-    QObject plainChild;
-    QStringListModel foreignModel({"T"});
-    AnsweringHostModel hostModel;
-    std::unique_ptr<ZEPHTreeModel> nested(tree::make("T:found"));
+    QPointer<QObject> plainChild = new QObject;
+    QPointer<QStringListModel> foreignModel = new QStringListModel({"T"});
+    QPointer<AnsweringHostModel> hostModel = new AnsweringHostModel;
+    QPointer<ZEPHTreeModel> nested = tree::make("T:found");
     std::unique_ptr<ZEPHTreeModel> model(tree::make("A B C D E"));
-    const QList<QObject*> children{&plainChild, &foreignModel, tree::make("gone"), nested.get(), &hostModel};
+    const QList<QObject*> children{plainChild, foreignModel, tree::make("gone"), nested, hostModel};
     for (int row = 0; row < 5; ++row)
         tree::at(model.get(), row)->SetChildModel(children.at(row));
     delete children.at(2);
@@ -298,10 +298,13 @@ void TstBoundary::shouldLayOutVirtualTablesAsDocumented() {
     model->GetAllIDs(ids, true);
     QCOMPARE(QStringList(ids).join(' '), QStringLiteral("A B C D T E H"));
     QCOMPARE(model->FindItem("T", true), nested->FindItem(0));
-    QCOMPARE(model->FindItem("H", true), &hostModel.item);
+    QCOMPARE(model->FindItem("H", true), &hostModel->item);
     QCOMPARE(model->FindItem("H", false), nullptr);
-    for (int row = 0; row < 5; ++row)
-        tree::at(model.get(), row)->SetChildModel(nullptr);
+    // Their disposal releases every child object, and empties only the library's models.
+    model.reset();
+    QCOMPARE(foreignModel->rowCount() + nested->rowCount(), 1);
+    tree::flushDeletes(3);
+    QVERIFY(!plainChild && !foreignModel && !hostModel && !nested);
 }
 
 QTEST_MAIN(TstBoundary)

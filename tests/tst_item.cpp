@@ -132,6 +132,8 @@ void TstItem::shouldBehaveLikePlainItem() {
     ZEPHTreeItem other("o", "o", &m1);
     QSignalSpy relaysOfItem(item.get(), &ZEPHTreeItem::childModelValueChanged);
     QSignalSpy relaysOfOther(&other, &ZEPHTreeItem::childModelValueChanged);
+    // A host's own connection between a child model and the item is not the item's to remove.
+    connect(&m2, &QObject::objectNameChanged, item.get(), &ZEPHTreeItem::childModelValueChanged);
 
     const auto pick = [&](const auto& list) { return list.at(int(random.bounded(quint32(list.size())))); };
     for (int step = 0; step < 400; ++step) {
@@ -180,6 +182,9 @@ void TstItem::shouldBehaveLikePlainItem() {
         QCOMPARE(relaysOfItem.count(), plain.child == poked ? 2 : 0);
         QCOMPARE(relaysOfOther.count(), poked == &m1 ? 2 : 0);
     }
+    relaysOfItem.clear();
+    m2.setObjectName("renamed");
+    QCOMPARE(relaysOfItem.count(), 1);
 }
 
 // A child model deleted elsewhere reads as null, in the field and in the map, and writing back what

@@ -20,14 +20,17 @@ ZEPHTreeItem* byId(ZEPHTreeModel* model, const QString& id) {
 }
 
 // Reads items from `tokens` (names, "[" and "]") up to a closing "]" or the end. With a `model`,
-// "~" gives a null entry and "@A" that model's item A; new items of the top level go to `made`.
+// "~" gives a null entry, "=" the entry before once more, and "@A" that model's item A; new items of
+// the top level go to `made`.
 QList<ZEPHTreeItem*> parse(QStringList& tokens, int childFlags, ZEPHTreeModel* model = nullptr,
                            QList<QPointer<ZEPHTreeItem>>* made = nullptr) {
     QList<ZEPHTreeItem*> result;
     while (!tokens.isEmpty() && tokens.first() != QLatin1String("]")) {
         const QString token = tokens.takeFirst();
-        if (model && (token == QLatin1String("~") || token.startsWith(QLatin1Char('@')))) {
-            result << (token == QLatin1String("~") ? nullptr : byId(model, token.mid(1)));
+        if (model && (token == QLatin1String("~") || token == QLatin1String("=") || token.startsWith('@'))) {
+            result << (token == QLatin1String("~")   ? nullptr
+                       : token == QLatin1String("=") ? result.value(result.size() - 1)
+                                                     : byId(model, token.mid(1)));
             continue;
         }
         ZEPHTreeModel* child = nullptr;

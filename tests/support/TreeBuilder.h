@@ -29,8 +29,9 @@ ZEPHTreeItem* at(const QObject* model, int row);
 /// The items found by these IDs (space separated; child models searched too), in that order.
 QList<ZEPHTreeItem*> found(ZEPHTreeModel* model, const QString& ids);
 
-/// Runs a script of operations separated by ";" and answers the last one's result (true for
-/// operations without one). The verbs, and the model operation each one calls:
+/// Runs a script of operations separated by ";" ("append X; move 0 1") and answers the last one's
+/// result (true for operations without one). The model, view and stress tests share these
+/// verbs: add new ones freely, but keep these as they are. Each verb and the operation it calls:
 ///   append <item>, prepend <item>            AppendItem, PrependItem
 ///   insert <row> <item>                      InsertItem
 ///   appendList, prependList <items>          AppendItemsList, PrependItemsList
@@ -42,9 +43,9 @@ QList<ZEPHTreeItem*> found(ZEPHTreeModel* model, const QString& ids);
 ///   move <from> <to>                         MoveRow
 ///   name <ID> [<name>], id <ID> <new ID>     SetName, SetID of that item (no name: an empty one)
 ///   touch <ID> <name>                        SetName, then the model's own dataChanged for its row
-/// Items are written as in a shape: new items ("A:x[B]"), "~" a null entry, and "@A" the item that
-/// the model finds by ID A (FindItem(A, true), else its first row with that ID). The new items it
-/// hands over are added to `passed`.
+/// Items are written as in a shape: new items ("A:x[B]"), "~" a null entry, "=" the entry before
+/// once more (the same pointer), and "@A" the item that the model finds by ID A (FindItem(A, true),
+/// else its first row with that ID). The new items it hands over are added to `passed`.
 bool run(ZEPHTreeModel* model, const QString& script, QList<QPointer<ZEPHTreeItem>>* passed = nullptr);
 /// Delivers deferred deletions, `rounds` times (child models release their items in turn).
 void flushDeletes(int rounds = 1);
