@@ -140,6 +140,12 @@ bool run(ZEPHTreeModel* model, const QString& script, QList<QPointer<ZEPHTreeIte
             {"move", [&] { return model->MoveRow(n(1), n(2)), true; }},
             {"name", [&] { return byId(model, a.value(1))->SetName(a.value(2)), true; }},
             {"id", [&] { return byId(model, a.value(1))->SetID(a.value(2)), true; }},
+            {"link",
+             [&] {
+                 QObject* child =
+                     a.value(2) == QLatin1String(".") ? model : byId(model, a.value(2))->ChildModel();
+                 return byId(model, a.value(1))->SetChildModel(child), true;
+             }},
             {"touch",
              [&] {
                  byId(model, a.value(1))->SetName(a.value(2));

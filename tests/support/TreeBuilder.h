@@ -42,6 +42,7 @@ QList<ZEPHTreeItem*> found(ZEPHTreeModel* model, const QString& ids);
 ///   removeAll, clear, clearAll               RemoveAll, clear, ClearAllSourceContainer
 ///   move <from> <to>                         MoveRow
 ///   name <ID> [<name>], id <ID> <new ID>     SetName, SetID of that item (no name: an empty one)
+///   link <ID> <ID2>, link <ID> .             SetChildModel: ID2's child model, or the model itself
 ///   touch <ID> <name>                        SetName, then the model's own dataChanged for its row
 /// Items are written as in a shape: new items ("A:x[B]"), "~" a null entry, "=" the entry before
 /// once more (the same pointer), and "@A" the item that the model finds by ID A (FindItem(A, true),
