@@ -424,12 +424,14 @@ void TstModel::shouldFollowTheOperationContract_data() {
     // clang-format on
 }
 
-// "<setup>; <step> | <signal>: <script>": the setup runs unlogged, the step once in the owner thread
-// and once from another thread, the script in a listener of the first such signal ("rem" or
-// "itemsRemoved"). Both runs must give the result, signals (in the owner thread, checked by Qt's
-// model tester) and rows of the table. Objects that left an owning model are gone once deferred
-// deletions ran, child models emptied at once; everything else lives in the owner thread; refused
-// items stay with the caller, merged ones are deleted; no ID leads to an item that is no row.
+// "<setup>; <step> | <signal>: <script>" (tree::run's notation): the setup runs unlogged with a
+// filter view made before it, the step once in the owner thread and once from another thread, the
+// script in a listener of the first such signal ("rem" or "itemsRemoved"; "&B" there is the item B
+// as it was before the step). Both runs must give the result, signals (in the owner thread, checked
+// by Qt's model tester) and rows of the table. Objects that left an owning model are gone once
+// deferred deletions ran, child models emptied at once; everything else lives in the owner thread;
+// refused items stay with the caller, merged ones are deleted; no ID leads to an item that is no
+// row, and the view holds the model's items.
 void TstModel::shouldFollowTheOperationContract() {
     QFETCH(QString, initial);
     QFETCH(int, flags);
@@ -457,7 +459,6 @@ void TstModel::shouldFollowTheOperationContract() {
             connect(object, &QObject::destroyed, &log, [&log] {
                 if (!log.entries.endsWith("gone")) log.entries << "gone";
             });
-        // "&B" in a listener is the item B as it was before the operation.
         const QString script = listener.section(": ", 1);
         const QPointer<ZEPHTreeItem> back = tree::found(model.get(), script.section('&', 1)).value(0);
         bool listened = false;
