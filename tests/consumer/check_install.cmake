@@ -1,6 +1,6 @@
-# Installs the build tree into a scratch prefix, then configures, builds and runs a consumer
-# project that finds the package with find_package(), checks the pkg-config file, and loads QML
-# that imports the installed QML modules.
+# Installs the build tree into a scratch prefix, checks the pkg-config file, then configures and
+# builds a consumer project that finds the package with find_package(), and loads QML that imports
+# the installed QML modules, with Qt alone and in a host that uses the package first.
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 
@@ -80,8 +80,4 @@ load_qml(load_qml)
 
 get_filename_component(libdir ${libs} DIRECTORY)
 set(ENV{LD_LIBRARY_PATH} "${libdir}")
-run(${WORK_DIR}/build/consumer)
-if(NOT LAST_OUTPUT MATCHES "consumer ok 2 C")
-    message(FATAL_ERROR "unexpected consumer output: ${LAST_OUTPUT}")
-endif()
 load_qml(load_qml_after_host)

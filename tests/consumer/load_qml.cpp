@@ -1,4 +1,4 @@
-#ifdef HOST_REGISTERS_FIRST
+#ifdef HOST_FIRST
 #include <ZEPHTreeModel.h>
 #endif
 
@@ -9,13 +9,13 @@
 #include <cstdio>
 #include <memory>
 
-// Loads a QML file as qmlscene would, with one import path: the modules it imports come from their
-// installed plugins. Prints the root object's "result" property.
+// Loads a QML file as qmlscene would, with one import path, and prints the root object's "result".
+// Built with Qt alone, the library comes in through its installed QML plugins; built as a host, it
+// registers the types itself first, as constructing a model and RegisterRolesEnum() do.
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc != 3) return 2;
-#ifdef HOST_REGISTERS_FIRST
-    // A host that registered the types before QML imports them.
+#ifdef HOST_FIRST
     { ZEPHTreeModel model(nullptr, {}); }
     ZEPHTreeItem::RegisterRolesEnum();
 #endif

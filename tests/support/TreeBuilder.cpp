@@ -1,69 +1,74 @@
 #include "TreeBuilder.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
+
+#include <functional>
+#include <map>
 
 namespace tree {
 namespace {
-
-struct Parser {
-    QString text;
-    int pos = 0;
-    int childFlags = 0;
-
-    void skipSpaces() {
-        while (pos < text.size() && text.at(pos).isSpace())
-            ++pos;
-    }
-
-    QList<ZEPHTreeItem*> parseList() {
-        QList<ZEPHTreeItem*> result;
-        for (;;) {
-            skipSpaces();
-            if (pos >= text.size() || text.at(pos) == QLatin1Char(']')) return result;
-            result.append(parseItem());
-        }
-    }
-
-    ZEPHTreeItem* parseItem() {
-        const int start = pos;
-        while (pos < text.size() && !text.at(pos).isSpace() && text.at(pos) != QLatin1Char('[') &&
-               text.at(pos) != QLatin1Char(']'))
-            ++pos;
-        const QString token = text.mid(start, pos - start);
-        const int colon = token.indexOf(QLatin1Char(':'));
-        const QString id = colon < 0 ? token : token.left(colon);
-        const QString name = colon < 0 ? token : token.mid(colon + 1);
-        ZEPHTreeModel* child = nullptr;
-        if (pos < text.size() && text.at(pos) == QLatin1Char('[')) {
-            ++pos;
-            child = new ZEPHTreeModel(nullptr, {}, childFlags);
-            child->AppendItemsList(parseList());
-            if (pos < text.size() && text.at(pos) == QLatin1Char(']')) ++pos;
-        }
-        return new ZEPHTreeItem(id, name, child);
-    }
-};
 
 ZEPHTreeModel* asModel(const QObject* model) {
     return qobject_cast<ZEPHTreeModel*>(const_cast<QObject*>(model));
 }
 
+// The item a model finds by ID: through its index, else by its first row carrying the ID.
+ZEPHTreeItem* byId(ZEPHTreeModel* model, const QString& id) {
+    if (auto* item = qobject_cast<ZEPHTreeItem*>(model->FindItem(id, true))) return item;
+    return at(model, model->FindItemRow(id));
+}
+
+// Reads items from `tokens` (names, "[" and "]") up to a closing "]" or the end. With a `model`,
+// "~" gives a null entry, "=" the entry before once more, and "@A" that model's item A; new items of
+// the top level go to `made`.
+QList<ZEPHTreeItem*> parse(QStringList& tokens, int childFlags, ZEPHTreeModel* model = nullptr,
+                           QList<QPointer<ZEPHTreeItem>>* made = nullptr) {
+    QList<ZEPHTreeItem*> result;
+    while (!tokens.isEmpty() && tokens.first() != QLatin1String("]")) {
+        const QString token = tokens.takeFirst();
+        if (model && (token == QLatin1String("~") || token == QLatin1String("=") || token.startsWith('@'))) {
+            result << (token == QLatin1String("~")   ? nullptr
+                       : token == QLatin1String("=") ? result.value(result.size() - 1)
+                                                     : byId(model, token.mid(1)));
+            continue;
+        }
+        ZEPHTreeModel* child = nullptr;
+        if (tokens.value(0) == QLatin1String("[")) {
+            tokens.removeFirst();
+            child = new ZEPHTreeModel(nullptr, {}, childFlags);
+            child->AppendItemsList(parse(tokens, childFlags));
+            if (!tokens.isEmpty()) tokens.removeFirst();
+        }
+        const int colon = token.indexOf(QLatin1Char(':'));
+        result << new ZEPHTreeItem(token.left(colon), colon < 0 ? token : token.mid(colon + 1), child);
+        if (made) *made << result.last();
+    }
+    return result;
+}
+
+QStringList tokensOf(const QString& shape) {
+    QStringList tokens;
+    for (auto it = QRegularExpression(QStringLiteral("[^\\s\\[\\]]+|\\[|\\]")).globalMatch(shape);
+         it.hasNext();)
+        tokens << it.next().captured();
+    return tokens;
+}
+
+QString join(const QObject* model, bool names) {
+    QStringList parts;
+    for (int row = 0; asModel(model) && row < asModel(model)->rowCount(); ++row) {
+        ZEPHTreeItem* item = at(model, row);
+        parts << (!item ? QStringLiteral("?") : names ? item->Name() : item->ID());
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
 } // namespace
 
 QList<ZEPHTreeItem*> items(const QString& shape, int childFlags) {
-    Parser parser{shape, 0, childFlags};
-    return parser.parseList();
-}
-
-QList<ZEPHTreeItem*> listOf(const QString& shape) {
-    QList<ZEPHTreeItem*> result = items(shape);
-    for (ZEPHTreeItem*& item : result) {
-        if (item->ID() == QLatin1String("~")) {
-            delete item;
-            item = nullptr;
-        }
-    }
-    return result;
+    QStringList tokens = tokensOf(shape);
+    return parse(tokens, childFlags);
 }
 
 void fill(ZEPHTreeModel* model, const QString& shape, int childFlags) {
@@ -76,17 +81,6 @@ ZEPHTreeModel* make(const QString& shape, int flags) {
     return model;
 }
 
-static QString join(const QObject* model, bool useNames) {
-    QStringList parts;
-    ZEPHTreeModel* m = asModel(model);
-    if (!m) return QString();
-    for (int row = 0; row < m->rowCount(); ++row) {
-        auto* item = qobject_cast<ZEPHTreeItem*>(m->FindItem(row));
-        parts << (item ? (useNames ? item->Name() : item->ID()) : QStringLiteral("?"));
-    }
-    return parts.join(QLatin1Char(' '));
-}
-
 QString ids(const QObject* model) {
     return join(model, false);
 }
@@ -96,28 +90,13 @@ QString names(const QObject* model) {
 }
 
 QString dump(const QObject* model) {
-    ZEPHTreeModel* m = asModel(model);
-    if (!m) return QString();
     QStringList parts;
-    for (int row = 0; row < m->rowCount(); ++row) {
-        auto* item = qobject_cast<ZEPHTreeItem*>(m->FindItem(row));
-        if (!item) {
-            parts << QStringLiteral("?");
-            continue;
-        }
-        QString part = item->ID();
-        QObject* child = item->ChildModel();
-        if (child && asModel(child) && asModel(child)->rowCount() > 0)
-            part += QLatin1Char('[') + dump(child) + QLatin1Char(']');
-        parts << part;
+    for (int row = 0; asModel(model) && row < asModel(model)->rowCount(); ++row) {
+        ZEPHTreeItem* item = at(model, row);
+        ZEPHTreeModel* child = item ? asModel(item->ChildModel()) : nullptr;
+        parts << (!item ? QStringLiteral("?") : item->ID());
+        if (child && child->rowCount() > 0) parts.last() += QLatin1Char('[') + dump(child) + QLatin1Char(']');
     }
-    return parts.join(QLatin1Char(' '));
-}
-
-QString rows(ZEPHTreeModel* model) {
-    QStringList parts;
-    for (const ZEPHTreeItem* item : *model->GetModelItemList())
-        parts << (item->Name() == item->ID() ? item->ID() : item->ID() + QLatin1Char(':') + item->Name());
     return parts.join(QLatin1Char(' '));
 }
 
@@ -133,47 +112,52 @@ QList<ZEPHTreeItem*> found(ZEPHTreeModel* model, const QString& ids) {
     return result;
 }
 
-bool run(ZEPHTreeModel* model, const QString& op, QList<QPointer<ZEPHTreeItem>>* passed) {
-    const QString verb = op.section(QLatin1Char(' '), 0, 0);
-    const QString rest = op.section(QLatin1Char(' '), 1);
-    const QStringList args = rest.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    const int first = args.value(0).toInt();
-    const bool atRow = verb == QLatin1String("insert");
-    // New items for the insertions and replacements by shape.
-    QList<ZEPHTreeItem*> made;
-    if (QStringList{"append", "prepend", "insert", "appendList", "prependList", "replace", "replaceEx"}
-            .contains(verb))
-        made = listOf(atRow ? rest.section(QLatin1Char(' '), 1) : rest);
-    for (ZEPHTreeItem* item : made) {
-        if (item && passed) *passed << item;
+bool run(ZEPHTreeModel* model, const QString& script, QList<QPointer<ZEPHTreeItem>>* passed) {
+    bool result = true;
+    for (const QString& step : script.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QStringList a = step.simplified().split(QLatin1Char(' '));
+        const auto n = [&a](int i) { return a.value(i).toInt(); };
+        // The items written from argument `first` on.
+        const auto list = [&](int first) {
+            QStringList tokens = tokensOf(a.mid(first).join(QLatin1Char(' ')));
+            return parse(tokens, 0, model, passed);
+        };
+        const auto one = [&](int first) { return list(first).value(0); };
+        const std::map<QString, std::function<bool()>> verbs{
+            {"append", [&] { return model->AppendItem(one(1)); }},
+            {"prepend", [&] { return model->PrependItem(one(1)); }},
+            {"insert", [&] { return model->InsertItem(n(1), one(2)); }},
+            {"appendList", [&] { return model->AppendItemsList(list(1)); }},
+            {"prependList", [&] { return model->PrependItemsList(list(1)); }},
+            {"replace", [&] { return model->ReplaceItemsList(list(1)); }},
+            {"replaceEx", [&] { return model->ReplaceItemsListEx(list(1)); }},
+            {"removeOne", [&] { return model->RemoveOne(a.value(1)); }},
+            {"removeIds", [&] { return model->Remove(a.mid(1)); }},
+            {"removeRows", [&] { return model->Remove(n(1), n(2)); }},
+            {"removeAll", [&] { return model->RemoveAll(), true; }},
+            {"clear", [&] { return model->clear(), true; }},
+            {"clearAll", [&] { return model->ClearAllSourceContainer(), true; }},
+            {"move", [&] { return model->MoveRow(n(1), n(2)), true; }},
+            {"name", [&] { return byId(model, a.value(1))->SetName(a.value(2)), true; }},
+            {"id", [&] { return byId(model, a.value(1))->SetID(a.value(2)), true; }},
+            {"link",
+             [&] {
+                 QObject* child =
+                     a.value(2) == QLatin1String(".") ? model : byId(model, a.value(2))->ChildModel();
+                 return byId(model, a.value(1))->SetChildModel(child), true;
+             }},
+            {"touch",
+             [&] {
+                 byId(model, a.value(1))->SetName(a.value(2));
+                 const QModelIndex row = model->index(model->FindItemRow(a.value(1)), 0);
+                 return emit model->dataChanged(row, row), true;
+             }},
+        };
+        const auto verb = verbs.find(a.at(0));
+        if (verb == verbs.end()) qFatal("unknown operation %s", qPrintable(step));
+        result = verb->second();
     }
-    ZEPHTreeItem* single = made.value(0);
-    if (verb == QLatin1String("append")) return model->AppendItem(single);
-    if (verb == QLatin1String("prepend")) return model->PrependItem(single);
-    if (atRow) return model->InsertItem(first, single);
-    if (verb == QLatin1String("appendRow")) return model->AppendItem(at(model, first));
-    if (verb == QLatin1String("prependRow")) return model->PrependItem(at(model, first));
-    if (verb == QLatin1String("insertRow")) return model->InsertItem(first, at(model, args.value(1).toInt()));
-    if (verb == QLatin1String("appendList")) return model->AppendItemsList(made);
-    if (verb == QLatin1String("prependList")) return model->PrependItemsList(made);
-    if (verb == QLatin1String("replace")) return model->ReplaceItemsList(made);
-    if (verb == QLatin1String("replaceEx")) return model->ReplaceItemsListEx(made);
-    if (verb == QLatin1String("replaceOwn")) return model->ReplaceItemsList(found(model, rest));
-    if (verb == QLatin1String("replaceExOwn")) return model->ReplaceItemsListEx(found(model, rest));
-    if (verb == QLatin1String("removeOne")) return model->RemoveOne(rest);
-    if (verb == QLatin1String("removeIds")) return model->Remove(args);
-    if (verb == QLatin1String("removeRows")) return model->Remove(first, args.value(1).toInt());
-    if (verb == QLatin1String("removeAll"))
-        model->RemoveAll();
-    else if (verb == QLatin1String("clear"))
-        model->clear();
-    else if (verb == QLatin1String("clearAll"))
-        model->ClearAllSourceContainer();
-    else if (verb == QLatin1String("move"))
-        model->MoveRow(first, args.value(1).toInt());
-    else
-        qFatal("unknown operation %s", qPrintable(op));
-    return true;
+    return result;
 }
 
 void flushDeletes(int rounds) {
