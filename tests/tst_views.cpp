@@ -170,14 +170,14 @@ void ViewsTest::shouldFollowTheirSource_data() {
     row("group: RemoveAll", "g", abc, "removeOne 2; removeAll", "rem:1-1 itemsRemoved:b count rem:0-0 itemsRemoved:a count", "");
     row("group: removal after insertion", "g", abc, "insert 0 4:c; removeOne 3", "ins:2-2 count", "a[1] b[2] c[4]");
     row("group: removal after move", "g", abc, "move 2 0; removeRows 0 0", "reset", "a[1] b[2]");
-    row("group: reordering exchange", "g", abc, "replaceExOwn 3 2 1", "", "a[1 3] b[2]");
-    row("group: shorter exchange", "g", abc, "replaceExOwn 2", "rem:0-0 itemsRemoved:a count", "b[2]");
+    row("group: reordering exchange", "g", abc, "replaceEx @3 @2 @1", "", "a[1 3] b[2]");
+    row("group: shorter exchange", "g", abc, "replaceEx @2", "rem:0-0 itemsRemoved:a count", "b[2]");
     row("group: exchange", "g", abc, "replaceEx 4:b 5:c 6:a 7:a", "*", "a[7 6] b[4] c[5]");
     row("group: emptied at once", "g", abc, "clearAll", "reset rem:0-0 itemsRemoved:a count rem:0-0 itemsRemoved:b count", "");
     row("group: replaced", "g", abc, "replace 4:a 5:b", "rem:1-1 itemsRemoved:b count rem:0-0 itemsRemoved:a count ins:0-0 count ins:1-1 count", "a[4] b[5]");
     row("group: repeated IDs", "g", "1:a 1:a 1:a", "removeRows 2 2", "", "a[1 1]");
-    row("group: reordered", "g", abc, "layout replaceExOwn 2 3 1", "layout", "a[1 3] b[2]");
-    row("kept group: reordered", "gk", abc, "layout replaceExOwn 2 3 1; move 0 0", "layout rem:0-1 allRemoved count ins:0-1 count reset", "b[2] a[3 1]");
+    row("group: reordered", "g", abc, "layout replaceEx @2 @3 @1", "layout", "a[1 3] b[2]");
+    row("kept group: reordered", "gk", abc, "layout replaceEx @2 @3 @1; move 0 0", "layout rem:0-1 allRemoved count ins:0-1 count reset", "b[2] a[3 1]");
     row("kept group: arrival and change", "gk", abc, "insert 0 4:b; name 1 c", "*", "b[4 2] c[1] a[3]");
     row("kept group: reset and removal", "gk", abc, "move 2 0; removeOne 1", "reset", "a[3] b[2]");
     row("members: arrival and removal", "g|m b", abc, "name 1 b; removeOne 2", "ins:1-1 count rem:0-0 itemsRemoved:2 count", "1");
