@@ -1,5 +1,6 @@
 #include "SignalLog.h"
 #include "TreeBuilder.h"
+#include "model/ZEPHTreeModelPrivate.h"
 
 #include <ZEPHTreeModel.h>
 
@@ -56,7 +57,9 @@ public:
         calls << QStringLiteral("SortByRules(%1 rules,%2)").arg(rules.size()).arg(flag);
     }
     using ZEPHTreeModel::KeepSortingCheck;
-    using ZEPHTreeModel::setKeepSorting;
+    void setKeepSorting(int flag, const QVariantList& rules) {
+        ZEPHTreeModelPrivate::get(this)->setKeepSorting(flag, rules);
+    }
 };
 
 // A value as text: "invalid", "QString=A", "QObject*=0", "QVariantMap(3)".

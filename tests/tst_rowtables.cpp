@@ -1,6 +1,6 @@
 // The flat tables behind a model's rows and ID index, against QHash as the reference.
-#include <IdIndex.h>
-#include <RowTable.h>
+#include "model/IdIndex.h"
+#include "model/RowTable.h"
 
 #include <QHash>
 #include <QRandomGenerator>

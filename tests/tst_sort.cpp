@@ -2,6 +2,8 @@
 #include "TreeBuilder.h"
 #include "VariantOrder.h"
 
+#include "model/ZEPHTreeModelPrivate.h"
+
 #include <ZEPHTreeModel.h>
 
 #include <QAbstractItemModelTester>
@@ -28,10 +30,14 @@
 #include <memory>
 #include <stdexcept>
 
-// The model's friend: reads the keep-sorting state that the sorts store.
+// Reads the keep-sorting state that the sorts store, from the model's private part.
 struct ZEPHTreeModelAccess {
-    static int flag(const ZEPHTreeModel* model) { return model->keepSortingFlag(); }
-    static QVariantList rules(const ZEPHTreeModel* model) { return model->keepSortingRules(); }
+    static int flag(const ZEPHTreeModel* model) {
+        return ZEPHTreeModelPrivate::get(model)->keepSortingFlag();
+    }
+    static QVariantList rules(const ZEPHTreeModel* model) {
+        return ZEPHTreeModelPrivate::get(model)->keepSortingRules();
+    }
 };
 
 namespace {

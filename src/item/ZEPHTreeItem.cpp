@@ -1,4 +1,4 @@
-#include "ZEPHTreeItem.h"
+#include "item/ZEPHTreeItem.h"
 
 #include <QAbstractItemModel>
 #include <QQmlEngine>

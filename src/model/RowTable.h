@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DenseHash.h"
+#include "core/DenseHash.h"
 
 #include <QMetaObject>
 #include <QString>

@@ -1,6 +1,7 @@
-#include "ZEPHTreeModel.h"
+#include "model/ZEPHTreeModel.h"
 
-#include "IdIndex.h"
+#include "model/ZEPHTreeModelPrivate.h"
+
 #include <QSet>
 
 namespace {
@@ -41,18 +42,18 @@ IZEPHTreeModel* lookupModelOf(QObject* object) {
 } // namespace
 
 QObject* ZEPHTreeModel::FindItem(int row) const {
-    if (row < 0 || row >= m_items.size()) return nullptr;
-    return m_items.at(row);
+    return d_func()->rows.itemAt(row);
 }
 
 QObject* ZEPHTreeModel::FindItem(const QString& id, bool includeChildModel) const {
     // The index is consulted before any child model, so a row of this model wins over equal IDs
     // deeper in the tree.
-    if (ZEPHTreeItem* own = m_idIndex->value(id)) return own;
+    Q_D(const ZEPHTreeModel);
+    if (ZEPHTreeItem* own = d->rows.filedUnder(id)) return own;
     if (!includeChildModel) return nullptr;
     VisitScope scope(t_findVisited);
     scope.enter(this);
-    for (ZEPHTreeItem* item : m_items) {
+    for (ZEPHTreeItem* item : d->rows.items()) {
         IZEPHTreeModel* child = lookupModelOf(item->ChildModel());
         if (!child || !scope.enter(child)) continue;
         if (QObject* found = child->FindItem(id, true)) return found;
@@ -66,8 +67,9 @@ QString ZEPHTreeModel::FindItemID(int row) const {
 }
 
 int ZEPHTreeModel::FindItemRow(const QString& id) const {
-    for (int row = 0; row < rowCount() && row < m_items.size(); ++row) {
-        if (m_items.at(row)->ID() == id) return row;
+    const QList<ZEPHTreeItem*>& items = d_func()->rows.items();
+    for (int row = 0; row < rowCount() && row < items.size(); ++row) {
+        if (items.at(row)->ID() == id) return row;
     }
     return -1;
 }
@@ -104,15 +106,16 @@ QVariant ZEPHTreeModel::FindItemValueEx(const QString& id, const QString& roleNa
 }
 
 void ZEPHTreeModel::GetAllIDs(QList<QString>& ids, bool includeChildModel) {
+    const QList<ZEPHTreeItem*>& items = d_func()->rows.items();
     if (!includeChildModel) {
-        ids.reserve(ids.size() + m_items.size());
-        for (ZEPHTreeItem* item : m_items)
+        ids.reserve(ids.size() + items.size());
+        for (ZEPHTreeItem* item : items)
             ids.append(item->ID());
         return;
     }
     VisitScope scope(t_idsVisited);
     scope.enter(this);
-    for (ZEPHTreeItem* item : m_items) {
+    for (ZEPHTreeItem* item : items) {
         ids.append(item->ID());
         IZEPHTreeModel* child = lookupModelOf(item->ChildModel());
         if (child && scope.enter(child)) child->GetAllIDs(ids, true);

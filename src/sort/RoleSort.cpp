@@ -1,8 +1,8 @@
-#include "RoleSort.h"
+#include "sort/RoleSort.h"
 
-#include "SortEngine.h"
-#include "TypeComparison.h"
-#include "ZEPHTreeItem.h"
+#include "item/ZEPHTreeItem.h"
+#include "sort/SortEngine.h"
+#include "sort/TypeComparison.h"
 
 #include <QDate>
 #include <QTime>

@@ -1,4 +1,4 @@
-#include "TypeComparison.h"
+#include "sort/TypeComparison.h"
 
 #include <QByteArray>
 #include <QDateTime>

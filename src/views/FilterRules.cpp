@@ -1,7 +1,7 @@
-#include "FilterRules.h"
+#include "views/FilterRules.h"
 
-#include "ZEPHTreeItem.h"
-#include "ZEPHTreeModel.h"
+#include "item/ZEPHTreeItem.h"
+#include "model/ZEPHTreeModel.h"
 
 #include <QVariantMap>
 

@@ -1,4 +1,4 @@
-#include "GroupModelImp.h"
+#include "views/GroupModelImp.h"
 
 #include <QSet>
 
@@ -7,9 +7,9 @@
 
 GroupModelImp::GroupModelImp(ZEPHTreeModel* source, int role, bool keepSortWithSource)
     : ZEPHTreeModel(nullptr, source ? source->roleNames() : QHash<int, QByteArray>(),
-                    JavaScriptOwnershipFlag),
+                    ZEPHTreeModelPrivate::JavaScriptOwnershipFlag),
       m_source(source), m_keepSortWithSource(keepSortWithSource) {
-    setViewLink(new ViewLink(this, true));
+    ZEPHTreeModelPrivate::get(this)->setViewLink(new ViewLink(this, true));
     if (!source) return;
     sourceLink()->addListener(this);
     connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &GroupModelImp::sourceAboutToBeReset);
@@ -191,7 +191,7 @@ void GroupModelImp::sourceDropsSilently(const QList<ZEPHTreeItem*>& items) {
     }
     for (const QString& value : qAsConst(values)) {
         if (MemberModel* memberModel = memberModelOf(groupItem(value)))
-            viewLinkOf(memberModel)->tellSilentDrop(byValue.value(value));
+            ZEPHTreeModelPrivate::viewLinkOf(memberModel)->tellSilentDrop(byValue.value(value));
     }
     for (ZEPHTreeItem* item : qAsConst(members))
         removeMember(item);
@@ -204,7 +204,7 @@ void GroupModelImp::dropDeparted() {
     QSet<const QObject*> seen;
     const QList<ZEPHTreeItem*> groups = *GetModelItemList();
     for (ZEPHTreeItem* group : groups) {
-        ZEPHTreeModel* memberModel = modelOf(group->ChildModel());
+        ZEPHTreeModel* memberModel = ZEPHTreeModelPrivate::modelOf(group->ChildModel());
         if (!memberModel) continue;
         for (ZEPHTreeItem* item : qAsConst(*memberModel->GetModelItemList())) {
             if (m_members.contains(item) && !isSourceRow(item) && !seen.contains(item)) {
@@ -314,21 +314,13 @@ void GroupModelImp::sourceLayoutChanged() {
 }
 
 GroupModelImp::MemberModel::MemberModel(QObject* parent, const QHash<int, QByteArray>& roles)
-    : ZEPHTreeModel(parent, roles, SharedItemsFlag) {
-    setViewLink(new ViewLink(this, true));
+    : ZEPHTreeModel(parent, roles, ZEPHTreeModelPrivate::SharedItemsFlag) {
+    ZEPHTreeModelPrivate::get(this)->setViewLink(new ViewLink(this, true));
 }
 
 void GroupModelImp::MemberModel::removeMember(ZEPHTreeItem* item, const QString& id) {
-    if (!hasRow(item)) return;
+    if (!ZEPHTreeModelPrivate::get(this)->rows.isRow(item)) return;
     RemoveOne(item);
     emit itemsRemoved(QStringList{id});
     emit rowCountChanged();
-}
-
-QObject* ZEPHTreeModel::GetGroupModel(int role, bool keepSortWithSource) {
-    return new GroupModelImp(this, role, keepSortWithSource);
-}
-
-QObject* ZEPHTreeModel::GetGroupModel(const QString& roleName, bool keepSortWithSource) {
-    return GetGroupModel(roleForName(roleName), keepSortWithSource);
 }

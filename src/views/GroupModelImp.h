@@ -1,7 +1,8 @@
 #pragma once
 
-#include "ViewLink.h"
-#include "ZEPHTreeModel.h"
+#include "model/ViewLink.h"
+#include "model/ZEPHTreeModel.h"
+#include "model/ZEPHTreeModelPrivate.h"
 
 #include <QHash>
 #include <QPair>
@@ -69,7 +70,7 @@ private:
     MemberModel* newMemberModel();
     void track(ZEPHTreeItem* item, const QString& value);
     void forgetAllMembers();
-    ViewLink* sourceLink() const { return viewLinkOf(m_source.data()); }
+    ViewLink* sourceLink() const { return ZEPHTreeModelPrivate::viewLinkOf(m_source.data()); }
     /// Member models pass the notice on to the views made from them, then the members go.
     void sourceDropsSilently(const QList<ZEPHTreeItem*>& items) override;
     /// Drops members that are no longer rows of the source, in group and member order.

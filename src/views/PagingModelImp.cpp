@@ -1,4 +1,4 @@
-#include "PagingModelImp.h"
+#include "views/PagingModelImp.h"
 
 #include <limits>
 
@@ -32,7 +32,7 @@ public:
     }
 
 private:
-    ViewLink* sourceLink() const { return viewLinkOf(m_view->m_source.data()); }
+    ViewLink* sourceLink() const { return ZEPHTreeModelPrivate::viewLinkOf(m_view->m_source.data()); }
 
     PagingModelImp* m_view;
 };
@@ -40,13 +40,13 @@ private:
 // With numPerPage 0 every row is on one page.
 PagingModelImp::PagingModelImp(ZEPHTreeModel* source, unsigned int numPerPage)
     : ZEPHTreeModel(nullptr, source ? source->roleNames() : QHash<int, QByteArray>(),
-                    JavaScriptOwnershipFlag | SharedItemsFlag),
+                    ZEPHTreeModelPrivate::JavaScriptOwnershipFlag | ZEPHTreeModelPrivate::SharedItemsFlag),
       m_source(source), m_numPerPage(numPerPage == 0 ? std::numeric_limits<quint32>::max() : numPerPage) {
-    setViewLink(new Link(this));
+    ZEPHTreeModelPrivate::get(this)->setViewLink(new Link(this));
     updateTotalPages();
     m_rowCount = pageRowCount();
     if (!source) return;
-    viewLinkOf(source)->addListener(this);
+    ZEPHTreeModelPrivate::viewLinkOf(source)->addListener(this);
     connect(source, &QObject::destroyed, this, &PagingModelImp::sourceDestroyed);
     connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &PagingModelImp::sourceAboutToBeReset);
     connect(source, &QAbstractItemModel::modelReset, this, &PagingModelImp::sourceReset);
@@ -59,11 +59,11 @@ PagingModelImp::PagingModelImp(ZEPHTreeModel* source, unsigned int numPerPage)
 }
 
 PagingModelImp::~PagingModelImp() {
-    if (m_source) viewLinkOf(m_source.data())->removeListener(this);
+    if (m_source) ZEPHTreeModelPrivate::viewLinkOf(m_source.data())->removeListener(this);
 }
 
 void PagingModelImp::sourceDropsSilently(const QList<ZEPHTreeItem*>& items) {
-    viewLinkOf(this)->tellSilentDrop(items);
+    ZEPHTreeModelPrivate::viewLinkOf(this)->tellSilentDrop(items);
 }
 
 int PagingModelImp::sourceCount() const {
@@ -243,8 +243,4 @@ void PagingModelImp::sourceReset() {
     if (m_totalPage != oldTotal) emit totalPageChanged(m_totalPage);
     if (m_page != oldPage) emit pageChanged(m_page);
     if (m_rowCount != oldRows) emit rowCountChanged();
-}
-
-QObject* ZEPHTreeModel::GetPagingModel(unsigned int numPerPage) {
-    return new PagingModelImp(this, numPerPage);
 }

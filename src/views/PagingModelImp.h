@@ -1,7 +1,8 @@
 #pragma once
 
-#include "ViewLink.h"
-#include "ZEPHTreeModel.h"
+#include "model/ViewLink.h"
+#include "model/ZEPHTreeModel.h"
+#include "model/ZEPHTreeModelPrivate.h"
 
 #include <QPointer>
 

@@ -1,6 +1,6 @@
-#include "PartialModel.h"
+#include "views/PartialModel.h"
 
-#include "ZEPHTreeModel.h"
+#include "model/ZEPHTreeModel.h"
 
 PartialModel::PartialModel(ZEPHTreeModel* source, QObject* parent)
     : QAbstractListModel(parent), m_source(source) {

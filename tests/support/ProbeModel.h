@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SignalLog.h"
+#include "model/ZEPHTreeModelPrivate.h"
 
 #include <ZEPHTreeModel.h>
 
@@ -23,7 +24,9 @@ public:
         sortThreads << QThread::currentThread();
         if (log) log->entries << QStringLiteral("sort");
     }
-    void keepSorting(const QVariantList& rules = {}) { setKeepSorting(KeepSorting, rules); }
+    void keepSorting(const QVariantList& rules = {}) {
+        ZEPHTreeModelPrivate::get(this)->setKeepSorting(KeepSorting, rules);
+    }
     QObject* FindItem(const QString& id, bool includeChildModel = false) const override {
         return foreign ? foreign : ZEPHTreeModel::FindItem(id, includeChildModel);
     }
