@@ -57,7 +57,7 @@ void TestRowTables::shouldAgreeWithHashUnderRandomChanges() {
             const int hint = rng.bounded(1000000);
             rows.insert(fakeItem(key)).rowHint = hint;
             rowRef.insert(fakeItem(key), hint);
-            ids.insert(idOf(key), fakeTarget(hint));
+            ids.entryFor(idOf(key)) = fakeTarget(hint);
             idRef.insert(idOf(key), fakeTarget(hint));
         } else if (op < 85) {
             const RowTable::Record taken = rows.take(fakeItem(key));
@@ -103,9 +103,9 @@ void TestRowTables::shouldAgreeWithHashUnderRandomChanges() {
 // another item) leaves the entry alone.
 void TestRowTables::shouldKeepIdEntriesApartWhenOnlyTheLeadingItemMatches() {
     IdIndex ids;
-    ids.insert(QStringLiteral("a"), fakeTarget(1));
-    ids.insert(QStringLiteral("A"), fakeTarget(2));
-    ids.insert(QString(), fakeTarget(3));
+    ids.entryFor(QStringLiteral("a")) = fakeTarget(1);
+    ids.entryFor(QStringLiteral("A")) = fakeTarget(2);
+    ids.entryFor(QString()) = fakeTarget(3);
     ids.entryFor(QStringLiteral("a")) = fakeTarget(4);
     ids.removeIfLeadsTo(QStringLiteral("a"), fakeTarget(1));
     QCOMPARE(ids.value(QStringLiteral("a")), fakeTarget(4));

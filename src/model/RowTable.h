@@ -34,5 +34,4 @@ public:
     using Record = RowRecord;
 
     bool contains(const ZEPHTreeItem* item) const { return find(item) != nullptr; }
-    void remove(const ZEPHTreeItem* item) { take(item); }
 };

@@ -1,6 +1,6 @@
 #include "model/ZEPHTreeModel.h"
 
-#include "core/DenseHash.h"
+#include "core/PointerSet.h"
 #include "model/ZEPHTreeModelPrivate.h"
 #include "model/ZEPHTreeModelWorker.h"
 
@@ -47,34 +47,6 @@ void adoptItems(const QList<ZEPHTreeItem*>& items, QThread* to, Adoption& adopti
             adoptItems(*model->GetModelItemList(), to, adoption, seen);
     }
 }
-
-// The entries of one list walk already seen: open addressing over one array sized for the list,
-// so the walk allocates once instead of once per entry.
-class PointerSet {
-public:
-    explicit PointerSet(int expected) {
-        size_t slotCount = 16;
-        while (slotCount < 2 * size_t(qMax(expected, 1)))
-            slotCount *= 2;
-        m_slots.assign(slotCount, nullptr);
-        m_mask = slotCount - 1;
-    }
-    // False when `pointer` was there already.
-    bool insert(const void* pointer) {
-        const uint64_t hash = mixHash(uint64_t(reinterpret_cast<uintptr_t>(pointer)));
-        for (size_t slot = size_t(hash) & m_mask;; slot = (slot + 1) & m_mask) {
-            if (m_slots[slot] == pointer) return false;
-            if (!m_slots[slot]) {
-                m_slots[slot] = pointer;
-                return true;
-            }
-        }
-    }
-
-private:
-    std::vector<const void*> m_slots;
-    size_t m_mask = 0;
-};
 
 // Hands items over to `owner` for a forwarded call. Nothing moves when the owner thread does not
 // run, since the call will not be made there and the caller keeps its items.

@@ -1,38 +1,14 @@
 #include "model/ZEPHTreeModel.h"
 
+#include "core/CycleGuard.h"
 #include "model/ZEPHTreeModelPrivate.h"
-
-#include <QSet>
 
 namespace {
 // The models visited by one recursive lookup, shared by the nested calls of that lookup in this
 // thread, so that a cycle of child models ends instead of recursing forever. Each kind of lookup has
-// its own set, so that a view whose override of one calls the other still sees a whole tree.
-thread_local QSet<const QObject*>* t_findVisited = nullptr;
-thread_local QSet<const QObject*>* t_idsVisited = nullptr;
-
-class VisitScope {
-public:
-    explicit VisitScope(QSet<const QObject*>*& visited) : m_visited(visited), m_top(visited == nullptr) {
-        if (m_top) m_visited = &m_own;
-    }
-    ~VisitScope() {
-        if (m_top) m_visited = nullptr;
-    }
-    VisitScope(const VisitScope&) = delete;
-    VisitScope& operator=(const VisitScope&) = delete;
-    // Marks `model` visited; false when it was visited before in this lookup.
-    bool enter(const QObject* model) {
-        if (m_visited->contains(model)) return false;
-        m_visited->insert(model);
-        return true;
-    }
-
-private:
-    QSet<const QObject*>*& m_visited;
-    bool m_top;
-    QSet<const QObject*> m_own;
-};
+// its own walk, so that a view whose override of one calls the other still sees a whole tree.
+thread_local CycleGuard::Walk t_findWalk;
+thread_local CycleGuard::Walk t_idsWalk;
 
 // A child model that recursive lookups descend into: any implementation of the model interface, the
 // library's own or a host's. Other objects (a plain QObject, a foreign item model) are skipped.
@@ -51,11 +27,11 @@ QObject* ZEPHTreeModel::FindItem(const QString& id, bool includeChildModel) cons
     Q_D(const ZEPHTreeModel);
     if (ZEPHTreeItem* own = d->rows.filedUnder(id)) return own;
     if (!includeChildModel) return nullptr;
-    VisitScope scope(t_findVisited);
-    scope.enter(this);
+    CycleGuard guard(t_findWalk);
+    guard.enter(this);
     for (ZEPHTreeItem* item : d->rows.items()) {
         IZEPHTreeModel* child = lookupModelOf(item->ChildModel());
-        if (!child || !scope.enter(child)) continue;
+        if (!child || !guard.enter(child)) continue;
         if (QObject* found = child->FindItem(id, true)) return found;
     }
     return nullptr;
@@ -113,11 +89,11 @@ void ZEPHTreeModel::GetAllIDs(QList<QString>& ids, bool includeChildModel) {
             ids.append(item->ID());
         return;
     }
-    VisitScope scope(t_idsVisited);
-    scope.enter(this);
+    CycleGuard guard(t_idsWalk);
+    guard.enter(this);
     for (ZEPHTreeItem* item : items) {
         ids.append(item->ID());
         IZEPHTreeModel* child = lookupModelOf(item->ChildModel());
-        if (child && scope.enter(child)) child->GetAllIDs(ids, true);
+        if (child && guard.enter(child)) child->GetAllIDs(ids, true);
     }
 }

@@ -1,5 +1,6 @@
 #include "model/ZEPHTreeModel.h"
 
+#include "core/CycleGuard.h"
 #include "model/ZEPHTreeModelPrivate.h"
 #include "model/ZEPHTreeModelWorker.h"
 
@@ -10,26 +11,15 @@
 namespace {
 // Models being emptied by RemoveAll() or ClearAllSourceContainer() in this thread; a cycle of
 // child models reaches one of them again, and then it is neither emptied again nor disposed of.
-thread_local QSet<const QObject*> t_disposing;
+thread_local CycleGuard::Walk t_disposal;
 
-class DisposalScope {
-public:
-    explicit DisposalScope(const QObject* model) : m_model(model), m_entered(!t_disposing.contains(model)) {
-        if (m_entered) t_disposing.insert(model);
-    }
-    ~DisposalScope() {
-        if (m_entered) t_disposing.remove(m_model);
-    }
-    DisposalScope(const DisposalScope&) = delete;
-    DisposalScope& operator=(const DisposalScope&) = delete;
-
-private:
-    const QObject* m_model;
-    bool m_entered;
+// Marks `model` as being emptied until the guard ends.
+struct DisposalScope : CycleGuard {
+    explicit DisposalScope(const QObject* model) : CycleGuard(t_disposal) { hold(model); }
 };
 
 bool beingDisposed(const QObject* object) {
-    return t_disposing.contains(object);
+    return CycleGuard::reached(t_disposal, object);
 }
 
 // Disconnects every signal of `object` except destroyed(), which views and proxies still need to

@@ -1,5 +1,6 @@
 #include "model/ZEPHTreeModel.h"
 
+#include "core/PointerSet.h"
 #include "model/ViewLink.h"
 #include "model/ZEPHTreeModelPrivate.h"
 #include "model/ZEPHTreeModelWorker.h"
@@ -30,13 +31,9 @@ bool ZEPHTreeModel::ReplaceItemsListEx(QList<ZEPHTreeItem*> itemList) {
     // Null entries and repeated pointers are skipped: a row must be one live item, once.
     QList<ZEPHTreeItem*> items;
     items.reserve(itemList.size());
-    QSet<const ZEPHTreeItem*> seen;
-    seen.reserve(itemList.size());
+    PointerSet seen(itemList.size());
     for (ZEPHTreeItem* item : itemList) {
-        if (item && !seen.contains(item)) {
-            seen.insert(item);
-            items.append(item);
-        }
+        if (item && seen.insert(item)) items.append(item);
     }
     // Views let go of the rows that leave while their items are still alive.
     QList<ZEPHTreeItem*> leaving;

@@ -1,5 +1,6 @@
 #include "model/ZEPHTreeModel.h"
 
+#include "core/CycleGuard.h"
 #include "model/ZEPHTreeModelPrivate.h"
 #include "sort/CompareFile.h"
 #include "sort/EngineObjectGuard.h"
@@ -12,51 +13,14 @@
 #include <QJSEngine>
 #include <QPointer>
 #include <QQmlEngine>
-#include <QSet>
 
 namespace {
 
 // The models that one SortByRules call has reached through child models, so that a cycle of child
 // models ends: each model is sorted at most once per call. A call of its own (by the host, or by a
-// listener of a sort's signals) starts a new set; only the descent into child models shares it.
-class RuleSortVisit {
-public:
-    explicit RuleSortVisit(const QObject* model) : m_descent(s_inDescent) {
-        if (!m_descent) {
-            m_saved = s_visited;
-            s_visited = &m_visited;
-        }
-        s_inDescent = false;
-        m_first = !s_visited->contains(model);
-        s_visited->insert(model);
-    }
-    ~RuleSortVisit() {
-        if (!m_descent) s_visited = m_saved;
-        s_inDescent = m_descent;
-    }
-    RuleSortVisit(const RuleSortVisit&) = delete;
-    RuleSortVisit& operator=(const RuleSortVisit&) = delete;
-
-    bool first() const { return m_first; }
-
-    // Sorts a child model as part of this call.
-    static void descend(ZEPHTreeModel* child, const QVariantList& rules, int flag) {
-        s_inDescent = true;
-        child->SortByRules(rules, flag);
-        s_inDescent = false;
-    }
-
-private:
-    static thread_local QSet<const QObject*>* s_visited;
-    static thread_local bool s_inDescent;
-    QSet<const QObject*> m_visited;
-    QSet<const QObject*>* m_saved = nullptr;
-    bool m_descent;
-    bool m_first = true;
-};
-
-thread_local bool RuleSortVisit::s_inDescent = false;
-thread_local QSet<const QObject*>* RuleSortVisit::s_visited = nullptr;
+// listener of a sort's signals) starts a walk of its own; only the descent into child models
+// continues one.
+thread_local CycleGuard::Walk t_ruleSortWalk;
 
 // The items of `items` in `order` (a permutation of its rows).
 QList<ZEPHTreeItem*> permuted(const QList<ZEPHTreeItem*>& items, const QVector<int>& order) {
@@ -223,8 +187,8 @@ void ZEPHTreeModel::SortByRoleByScriptFunction(int role, bool ascending, QString
 
 void ZEPHTreeModel::SortByRules(const QVariantList& rules, int flag) {
     Q_D(ZEPHTreeModel);
-    const RuleSortVisit visit(this);
-    if (!visit.first()) return;
+    CycleGuard guard(t_ruleSortWalk, CycleGuard::PerCall);
+    if (!guard.enter(this)) return;
     d->setKeepSorting(flag, rules);
     // Child models first, in row order, each with the stored rules and flag (it recurses further
     // itself). Views over shared items do not reach into child models.
@@ -232,8 +196,10 @@ void ZEPHTreeModel::SortByRules(const QVariantList& rules, int flag) {
         const QList<ZEPHTreeItem*> items = d->rows.items();
         for (ZEPHTreeItem* item : items) {
             if (!d->rows.isRow(item)) continue; // taken out by a listener of an earlier child's sort
-            if (ZEPHTreeModel* child = ZEPHTreeModelPrivate::modelOf(item->ChildModel()))
-                RuleSortVisit::descend(child, d->keepSortingRules(), d->keepSortingFlag());
+            if (ZEPHTreeModel* child = ZEPHTreeModelPrivate::modelOf(item->ChildModel())) {
+                CycleGuard::continueInto(
+                    t_ruleSortWalk, [&] { child->SortByRules(d->keepSortingRules(), d->keepSortingFlag()); });
+            }
         }
     }
     // A large list keeps the state of its sort, so that the re-sort after an insertion only places

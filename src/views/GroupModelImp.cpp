@@ -12,16 +12,17 @@ GroupModelImp::GroupModelImp(ZEPHTreeModel* source, int role, bool keepSortWithS
     ZEPHTreeModelPrivate::get(this)->setViewLink(new ViewLink(this, true));
     if (!source) return;
     sourceLink()->addListener(this);
-    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &GroupModelImp::sourceAboutToBeReset);
-    connect(source, &QAbstractItemModel::modelReset, this, &GroupModelImp::sourceReset);
+    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &GroupModelImp::onSourceAboutToBeReset);
+    connect(source, &QAbstractItemModel::modelReset, this, &GroupModelImp::onSourceReset);
     connect(source, &QAbstractItemModel::dataChanged, this, &GroupModelImp::SourceModelDataChangedHandler);
     connect(source, &QAbstractItemModel::rowsInserted, this, &GroupModelImp::SourceModelItemAddedHandler);
-    connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this, &GroupModelImp::sourceAboutToRemove);
+    connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            &GroupModelImp::onSourceRowsAboutToBeRemoved);
     connect(source, &QAbstractItemModel::rowsRemoved, this, &GroupModelImp::SourceModelItemRemovedHandler);
     connect(source, &ZEPHTreeModel::allItemRemoved, this, &GroupModelImp::SourceModelAllItemRemovedHandler);
     connect(source, &QAbstractItemModel::layoutAboutToBeChanged, this,
-            &GroupModelImp::sourceLayoutAboutToBeChanged);
-    connect(source, &QAbstractItemModel::layoutChanged, this, &GroupModelImp::sourceLayoutChanged);
+            &GroupModelImp::onSourceLayoutAboutToBeChanged);
+    connect(source, &QAbstractItemModel::layoutChanged, this, &GroupModelImp::onSourceLayoutChanged);
     if (role != m_groupRole) regroup(role);
 }
 
@@ -257,7 +258,7 @@ void GroupModelImp::SourceModelItemAddedHandler(const QModelIndex& parent, int s
 
 // The leaving items are noted while they are still rows; the removal handler drops those that the
 // source no longer holds once the removal is complete.
-void GroupModelImp::sourceAboutToRemove(const QModelIndex& parent, int start, int end) {
+void GroupModelImp::onSourceRowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) {
     Q_UNUSED(parent)
     if (!grouping() || start < 0 || end < start) return;
     const int count = m_source->rowCount();
@@ -284,25 +285,25 @@ void GroupModelImp::SourceModelAllItemRemovedHandler() {
     forgetAllMembers();
 }
 
-void GroupModelImp::sourceAboutToBeReset() {
+void GroupModelImp::onSourceAboutToBeReset() {
     beginResetModel();
 }
 
 // The reset is passed on; then the groups catch up with rows that came or went, keeping the
 // groups and member models that stay (also when keeping the source's order).
-void GroupModelImp::sourceReset() {
+void GroupModelImp::onSourceReset() {
     endResetModel();
     if (grouping()) reconcile();
 }
 
-void GroupModelImp::sourceLayoutAboutToBeChanged() {
+void GroupModelImp::onSourceLayoutAboutToBeChanged() {
     m_sourceInLayout = true;
     emit layoutAboutToBeChanged();
 }
 
 // The layout change is passed on. A data change that came inside it (a sort's) regroups once now,
 // when keeping the source's order; otherwise the groups catch up with the source's rows.
-void GroupModelImp::sourceLayoutChanged() {
+void GroupModelImp::onSourceLayoutChanged() {
     m_sourceInLayout = false;
     emit layoutChanged();
     const QVector<QPair<int, int>> deferred = std::exchange(m_deferredChanges, QVector<QPair<int, int>>());

@@ -32,13 +32,6 @@ public slots:
     void SourceModelItemRemovedHandler(const QModelIndex& parent, int start, int end);
     void SourceModelAllItemRemovedHandler();
 
-private slots:
-    void sourceAboutToRemove(const QModelIndex& parent, int start, int end);
-    void sourceAboutToBeReset();
-    void sourceReset();
-    void sourceLayoutAboutToBeChanged();
-    void sourceLayoutChanged();
-
 private:
     // A group's member model: a plain model of shared items to everyone else.
     class MemberModel : public ZEPHTreeModel {
@@ -70,6 +63,11 @@ private:
     MemberModel* newMemberModel();
     void track(ZEPHTreeItem* item, const QString& value);
     void forgetAllMembers();
+    void onSourceRowsAboutToBeRemoved(const QModelIndex& parent, int start, int end);
+    void onSourceAboutToBeReset();
+    void onSourceReset();
+    void onSourceLayoutAboutToBeChanged();
+    void onSourceLayoutChanged();
     ViewLink* sourceLink() const { return ZEPHTreeModelPrivate::viewLinkOf(m_source.data()); }
     /// Member models pass the notice on to the views made from them, then the members go.
     void sourceDropsSilently(const QList<ZEPHTreeItem*>& items) override;

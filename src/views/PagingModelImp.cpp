@@ -47,9 +47,9 @@ PagingModelImp::PagingModelImp(ZEPHTreeModel* source, unsigned int numPerPage)
     m_rowCount = pageRowCount();
     if (!source) return;
     ZEPHTreeModelPrivate::viewLinkOf(source)->addListener(this);
-    connect(source, &QObject::destroyed, this, &PagingModelImp::sourceDestroyed);
-    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &PagingModelImp::sourceAboutToBeReset);
-    connect(source, &QAbstractItemModel::modelReset, this, &PagingModelImp::sourceReset);
+    connect(source, &QObject::destroyed, this, &PagingModelImp::onSourceDestroyed);
+    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &PagingModelImp::onSourceAboutToBeReset);
+    connect(source, &QAbstractItemModel::modelReset, this, &PagingModelImp::onSourceReset);
     connect(source, &QAbstractItemModel::dataChanged, this, &PagingModelImp::SourceModelDataChangedHandler);
     connect(source, &QAbstractItemModel::rowsInserted, this, &PagingModelImp::SourceModelCountChangedHandler);
     connect(source, &QAbstractItemModel::rowsRemoved, this, &PagingModelImp::SourceModelCountChangedHandler);
@@ -217,7 +217,7 @@ void PagingModelImp::SourceModelDataChangedHandler(const QModelIndex& topLeft,
 }
 
 // A source emptied before it died has announced its rows already; any others go now.
-void PagingModelImp::sourceDestroyed() {
+void PagingModelImp::onSourceDestroyed() {
     updateTotalPages();
     if (m_page != 0) {
         m_page = 0;
@@ -226,13 +226,13 @@ void PagingModelImp::sourceDestroyed() {
     announceRowCount();
 }
 
-void PagingModelImp::sourceAboutToBeReset() {
+void PagingModelImp::onSourceAboutToBeReset() {
     beginResetModel();
 }
 
 // A reset may change anything: the counts and the page follow the source inside the reset, and
 // their notifications come after it.
-void PagingModelImp::sourceReset() {
+void PagingModelImp::onSourceReset() {
     const int oldTotal = m_totalPage;
     const int oldPage = m_page;
     const int oldRows = m_rowCount;
