@@ -107,8 +107,8 @@ ZEPHTreeItemPrivate& ZEPHTreeItem::ownBlock() {
     return *m_block;
 }
 
-QObject* ZEPHTreeItem::ChildModel() const {
-    return m_block ? m_block->childModel.data() : nullptr;
+QObject* ZEPHTreeItem::blockChildModel() const {
+    return m_block->childModel.data();
 }
 
 int ZEPHTreeItem::roleForName(const QString& roleName) {

@@ -34,7 +34,7 @@ public:
     QString ID() const { return m_id; }
     QString Name() const { return m_name; }
     /// The child model, or null.
-    QObject* ChildModel() const;
+    QObject* ChildModel() const { return m_block ? blockChildModel() : nullptr; }
     /// The JSON value map: the map set last, or one mirroring ID, name and child model.
     QVariantMap JsonValue() const;
 
@@ -79,6 +79,7 @@ private:
     static int roleForName(const QString& roleName);
     const ZEPHTreeItemPrivate& block() const;
     ZEPHTreeItemPrivate& ownBlock();
+    QObject* blockChildModel() const;
     QVariantMap mirrorMap() const;
     void connectChildModel();
     void disconnectChildModel();

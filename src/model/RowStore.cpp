@@ -1,16 +1,10 @@
 #include "model/RowStore.h"
 
-#include "model/IdIndex.h"
-#include "model/RowTable.h"
 #include "model/ZEPHTreeModel.h"
 
 RowStore::RowStore(ZEPHTreeModel* model) : m_model(model), m_rows(new RowTable), m_idIndex(new IdIndex) {}
 
 RowStore::~RowStore() = default;
-
-bool RowStore::isRow(const ZEPHTreeItem* item) const {
-    return m_rows->contains(item);
-}
 
 int RowStore::rowOf(const ZEPHTreeItem* item) const {
     RowTable::Record* info = m_rows->find(item);
@@ -36,14 +30,6 @@ int RowStore::rowOf(const ZEPHTreeItem* item) const {
         return found;
     }
     return -1;
-}
-
-ZEPHTreeItem* RowStore::filedUnder(const QString& id) const {
-    return m_idIndex->value(id);
-}
-
-int RowStore::filedCount() const {
-    return m_idIndex->size();
 }
 
 // Every row inserted otherwise than by placeSilently() is connected.
@@ -149,23 +135,34 @@ void RowStore::unfileRecord(const ZEPHTreeItem* item) {
 }
 
 QVector<RowStore::TakenRow> RowStore::take(int first, int last) {
-    const int count = last - first + 1;
     QVector<TakenRow> taken;
-    taken.reserve(count);
-    for (int row = first; row <= last; ++row) {
-        ZEPHTreeItem* item = m_items.at(row);
-        RowTable::Record record = m_rows->take(item);
-        keepConnection(item, std::move(record.connection));
-        taken.append(TakenRow{item, std::move(record.filedId), record.filed});
-    }
-    m_items.erase(m_items.begin() + first, m_items.begin() + last + 1);
-    // Rows behind the range move up: all of them at once after a removal at the head, or by a
-    // long way after a large range.
+    taken.reserve(last - first + 1);
+    for (int row = first; row <= last; ++row)
+        taken.append(forget(m_items.at(row)));
+    eraseRows(first, last - first + 1);
+    return taken;
+}
+
+RowStore::TakenRow RowStore::take(int row) {
+    TakenRow taken = forget(m_items.at(row));
+    eraseRows(row, 1);
+    return taken;
+}
+
+RowStore::TakenRow RowStore::forget(ZEPHTreeItem* item) {
+    RowTable::Record record = m_rows->take(item);
+    keepConnection(item, std::move(record.connection));
+    return TakenRow{item, std::move(record.filedId), record.filed};
+}
+
+// Rows behind the erased ones move up: all of them at once after a removal at the head, or by a
+// long way after a large range.
+void RowStore::eraseRows(int first, int count) {
+    m_items.erase(m_items.begin() + first, m_items.begin() + first + count);
     if (first > 0 && count > 64)
         refreshHints(first);
     else
         noteShift(first, -count);
-    return taken;
 }
 
 void RowStore::unfile(const TakenRow& row) {

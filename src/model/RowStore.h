@@ -1,5 +1,8 @@
 #pragma once
 
+#include "model/IdIndex.h"
+#include "model/RowTable.h"
+
 #include <QHash>
 #include <QList>
 #include <QMetaObject>
@@ -9,8 +12,6 @@
 #include <climits>
 #include <memory>
 
-class IdIndex;
-class RowTable;
 class ZEPHTreeItem;
 class ZEPHTreeModel;
 
@@ -42,14 +43,14 @@ public:
     /// The item list itself, for the host (changing it bypasses the records and the ID index).
     QList<ZEPHTreeItem*>* list() { return &m_items; }
     /// True when `item` is one of the rows.
-    bool isRow(const ZEPHTreeItem* item) const;
+    bool isRow(const ZEPHTreeItem* item) const { return m_rows->contains(item); }
     /// Row of `item`, or -1; starts at the row where it was last seen, so it is cheap after small
     /// shifts.
     int rowOf(const ZEPHTreeItem* item) const;
     /// The item the ID index files under `id`, or null.
-    ZEPHTreeItem* filedUnder(const QString& id) const;
+    ZEPHTreeItem* filedUnder(const QString& id) const { return m_idIndex->value(id); }
     /// How many IDs the ID index holds.
-    int filedCount() const;
+    int filedCount() const { return m_idIndex->size(); }
     /// True when a value change of the row `item` reaches the model's dataChanged.
     bool announcesChangesOf(const ZEPHTreeItem* item) const;
     /// True while rows that came in without a value-change connection are held.
@@ -64,6 +65,8 @@ public:
     /// Takes rows `first` to `last` out; their value-change connections are kept for a return, and
     /// the ID index still leads to them.
     QVector<TakenRow> take(int first, int last);
+    /// take() for the one row `row`.
+    TakenRow take(int row);
     /// Removes the ID index entry of a taken row when it still leads to its item.
     void unfile(const TakenRow& row);
     /// Drops every row and record; `keepConnections` keeps their value-change connections for a
@@ -85,6 +88,8 @@ private:
     void keepConnection(const ZEPHTreeItem* item, QMetaObject::Connection connection);
     void refreshHints(int from) const;
     void noteShift(int row, int delta);
+    TakenRow forget(ZEPHTreeItem* item);
+    void eraseRows(int first, int count);
     void unfileRecord(const ZEPHTreeItem* item);
 
     ZEPHTreeModel* m_model;

@@ -2,7 +2,6 @@
 
 #include "model/ViewLink.h"
 #include "model/ZEPHTreeModelWorker.h"
-#include "views/PartialModel.h"
 
 #include <QThread>
 

@@ -30,6 +30,7 @@ public:
     ZEPHTreeModelPrivate& operator=(const ZEPHTreeModelPrivate&) = delete;
     /// Completes the construction: the default role table, the partial view and the worker.
     void init();
+    /// Makes the partial view (in the file of the view factories).
     void makePartialModel();
 
     static ZEPHTreeModelPrivate* get(ZEPHTreeModel* model) { return model->d_func(); }
@@ -61,8 +62,11 @@ public:
     /// Tells the views made from this model that `items` leave without a removal announcement.
     void tellViewsOfSilentDrop(const QList<ZEPHTreeItem*>& items);
 
+    /// The item with ID `id` in the child models, depth-first; null when none.
+    QObject* findInChildModels(const QString& id) const;
     /// Appends `item` as a row without any signal (value-change connection and ID index included).
     void appendRowSilently(ZEPHTreeItem* item);
+
     // Sorting.
     /// Puts the rows of `snapshot` (the current rows) in `order`, carrying persistent indexes along.
     void putRowsInOrder(const QList<ZEPHTreeItem*>& snapshot, const QVector<int>& order);

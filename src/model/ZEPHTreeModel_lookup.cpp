@@ -26,10 +26,14 @@ QObject* ZEPHTreeModel::FindItem(const QString& id, bool includeChildModel) cons
     // deeper in the tree.
     Q_D(const ZEPHTreeModel);
     if (ZEPHTreeItem* own = d->rows.filedUnder(id)) return own;
-    if (!includeChildModel) return nullptr;
+    return includeChildModel ? d->findInChildModels(id) : nullptr;
+}
+
+// Depth-first through the child models, in row order.
+QObject* ZEPHTreeModelPrivate::findInChildModels(const QString& id) const {
     CycleGuard guard(t_findWalk);
-    guard.enter(this);
-    for (ZEPHTreeItem* item : d->rows.items()) {
+    guard.enter(q_func());
+    for (ZEPHTreeItem* item : rows.items()) {
         IZEPHTreeModel* child = lookupModelOf(item->ChildModel());
         if (!child || !guard.enter(child)) continue;
         if (QObject* found = child->FindItem(id, true)) return found;

@@ -136,8 +136,7 @@ void ZEPHTreeModel::RemoveOne(ZEPHTreeItem* item) {
     const int row = d->rows.rowOf(item);
     if (row < 0) return;
     beginRemoveRows(QModelIndex(), row, row);
-    for (const RowStore::TakenRow& taken : d->rows.take(row, row))
-        d->rows.unfile(taken);
+    d->rows.unfile(d->rows.take(row));
     endRemoveRows();
 }
 
