@@ -1,6 +1,7 @@
 #include "SignalLog.h"
 #include "TreeBuilder.h"
 #include "ValueItem.h"
+#include "model/ZEPHTreeModelPrivate.h"
 
 #include <ZEPHTreeModel.h>
 #include <ZEPHTreeModelExports.h>
@@ -30,7 +31,7 @@ class Probe : public ZEPHTreeModel {
 public:
     explicit Probe(int flags, const QHash<int, QByteArray>& roles = {})
         : ZEPHTreeModel(nullptr, roles, flags & 7, handler(flags)), m_extra(flags) {
-        setKeepSorting(KeepSorting, {QVariantMap()});
+        ZEPHTreeModelPrivate::get(this)->setKeepSorting(KeepSorting, {QVariantMap()});
     }
     static PF_DUPLICATE_HANDLER handler(int flags) {
         if (!(flags & (Handler | ThrowingHandler))) return {};

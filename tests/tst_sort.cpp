@@ -4,6 +4,7 @@
 #include "SignalLog.h"
 #include "TreeBuilder.h"
 #include "ValueItem.h"
+#include "model/ZEPHTreeModelPrivate.h"
 
 #include <ZEPHTreeModel.h>
 
@@ -14,8 +15,12 @@
 
 // The model's friend: reads the keep-sorting state that the sorts store.
 struct ZEPHTreeModelAccess {
-    static int flag(const ZEPHTreeModel* model) { return model->keepSortingFlag(); }
-    static QVariantList rules(const ZEPHTreeModel* model) { return model->keepSortingRules(); }
+    static int flag(const ZEPHTreeModel* model) {
+        return ZEPHTreeModelPrivate::get(model)->keepSortingFlag();
+    }
+    static QVariantList rules(const ZEPHTreeModel* model) {
+        return ZEPHTreeModelPrivate::get(model)->keepSortingRules();
+    }
 };
 
 namespace {

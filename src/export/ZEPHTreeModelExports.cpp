@@ -1,32 +1,33 @@
-#include "ZEPHTreeModelExports.h"
+#include "export/ZEPHTreeModelExports.h"
 
-#include "ZEPHTreeModel.h"
-#include "ZEPHTreeModelWorker.h"
+#include "model/ZEPHTreeModel.h"
+#include "model/ZEPHTreeModelPrivate.h"
+#include "model/ZEPHTreeModelWorker.h"
 
 #include <QPointer>
 #include <QThread>
 
-// Gives the export functions access to the model's in-place destruction.
-struct ZEPHTreeModelAccess {
-    // Destroys the model in its owner thread and waits. When that thread no longer runs, nothing
-    // else can touch the model, so it is emptied and destroyed here.
-    static bool destroy(ZEPHTreeModel* model) {
-        QPointer<QThread> owner = model->thread();
-        if (QThread::currentThread() == owner) {
-            delete model;
-            return true;
-        }
-        const bool done = ZEPHTreeModelWorker::Invoke(model->m_worker.data(), [model](ZEPHTreeModelWorker*) {
-            delete model;
-            return true;
-        });
-        if (done) return true;
-        if (owner && owner->isRunning()) return false;
-        model->m_runInPlace = true;
+namespace {
+// Destroys the model in its owner thread and waits. When that thread no longer runs, nothing else can
+// touch the model, so it is emptied and destroyed here.
+bool destroyModel(ZEPHTreeModel* model) {
+    QPointer<QThread> owner = model->thread();
+    if (QThread::currentThread() == owner) {
         delete model;
         return true;
     }
-};
+    ZEPHTreeModelPrivate* d = ZEPHTreeModelPrivate::get(model);
+    const bool done = ZEPHTreeModelWorker::Invoke(d->worker.data(), [model](ZEPHTreeModelWorker*) {
+        delete model;
+        return true;
+    });
+    if (done) return true;
+    if (owner && owner->isRunning()) return false;
+    d->runInPlace = true;
+    delete model;
+    return true;
+}
+} // namespace
 
 extern "C" bool CreateZEPHTreeModel(IZEPHTreeModel** model, QObject* parent,
                                     const QHash<int, QByteArray>& roles, int flags,
@@ -48,7 +49,7 @@ extern "C" bool DeleteZEPHTreeModel(IZEPHTreeModel** model) {
         *model = nullptr;
         return true;
     }
-    if (!ZEPHTreeModelAccess::destroy(zephModel)) return false;
+    if (!destroyModel(zephModel)) return false;
     *model = nullptr;
     return true;
 }

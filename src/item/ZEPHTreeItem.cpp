@@ -1,7 +1,22 @@
-#include "ZEPHTreeItem.h"
+#include "item/ZEPHTreeItem.h"
 
 #include <QAbstractItemModel>
+#include <QPointer>
 #include <QQmlEngine>
+
+// The rarely used part of an item: its child model and its JSON value map.
+class ZEPHTreeItemPrivate {
+public:
+    QPointer<QObject> childModel;
+    // While jsonIsMirror is true the JSON value map is exactly {idRole, nameRole, childModelRole}
+    // mirroring the fields, and json stays empty: most items never carry more, which saves a map
+    // per item.
+    bool jsonIsMirror = true;
+    // True while SetJsonValue takes the fields from a new map, whose child entry is not yet the
+    // child model.
+    bool applyingJson = false;
+    QVariantMap json;
+};
 
 namespace {
 const QLatin1String kIdRole("idRole");
@@ -33,6 +48,23 @@ bool sameString(const QVariant& value, const QString& text) {
 }
 // Set while QML instantiates an item (see createInto below).
 thread_local bool t_madeByQml = false;
+
+// What an item without a block of its own reads: no child model, the mirrored JSON value map.
+const ZEPHTreeItemPrivate& plainBlock() {
+    static const ZEPHTreeItemPrivate block;
+    return block;
+}
+
+// The block that every item made empty shares until it changes: no child model and an empty JSON
+// value map of its own. It is never written.
+ZEPHTreeItemPrivate* emptyBlock() {
+    static ZEPHTreeItemPrivate block = [] {
+        ZEPHTreeItemPrivate empty;
+        empty.jsonIsMirror = false;
+        return empty;
+    }();
+    return &block;
+}
 } // namespace
 
 // QML makes its items here. Such an item belongs to the engine like any object QML makes, and the
@@ -44,17 +76,40 @@ template <> void QQmlPrivate::createInto<ZEPHTreeItem>(void* memory) {
     t_madeByQml = false;
 }
 
-ZEPHTreeItem::ZEPHTreeItem() : m_jsonIsMirror(false) {
+ZEPHTreeItem::ZEPHTreeItem() : m_block(emptyBlock()) {
     if (!t_madeByQml) QQmlEngine::setObjectOwnership(this, QQmlEngine::CppOwnership);
 }
 
 ZEPHTreeItem::ZEPHTreeItem(const QString& id, const QString& name, QObject* childModel)
-    : m_id(id), m_name(name), m_childModel(childModel) {
-    connectChildModel();
+    : m_id(id), m_name(name) {
+    if (childModel) {
+        ownBlock().childModel = childModel;
+        connectChildModel();
+    }
     QQmlEngine::setObjectOwnership(this, QQmlEngine::CppOwnership);
 }
 
-ZEPHTreeItem::~ZEPHTreeItem() = default;
+ZEPHTreeItem::~ZEPHTreeItem() {
+    if (m_block != emptyBlock()) delete m_block;
+}
+
+const ZEPHTreeItemPrivate& ZEPHTreeItem::block() const {
+    return m_block ? *m_block : plainBlock();
+}
+
+// A block of the item's own, made from what it reads now; once made it stays until the item dies,
+// so a reference to it survives the signals of the setters.
+ZEPHTreeItemPrivate& ZEPHTreeItem::ownBlock() {
+    if (!m_block)
+        m_block = new ZEPHTreeItemPrivate;
+    else if (m_block == emptyBlock())
+        m_block = new ZEPHTreeItemPrivate(*emptyBlock());
+    return *m_block;
+}
+
+QObject* ZEPHTreeItem::blockChildModel() const {
+    return m_block->childModel.data();
+}
 
 int ZEPHTreeItem::roleForName(const QString& roleName) {
     // Non-Latin-1 characters become '?', which none of the three names contains, so comparing the
@@ -72,7 +127,7 @@ QVariant ZEPHTreeItem::getData(int role) const {
     case NameRole:
         return QVariant(m_name);
     case ChildModelRole:
-        return objectVariant(m_childModel.data());
+        return objectVariant(ChildModel());
     case JsonValueRole:
         return QVariant(JsonValue());
     default:
@@ -111,19 +166,20 @@ QVariantMap ZEPHTreeItem::mirrorMap() const {
     QVariantMap map;
     map.insert(kIdRole, QVariant(m_id));
     map.insert(kNameRole, QVariant(m_name));
-    map.insert(kChildModelRole, objectVariant(m_childModel.data()));
+    map.insert(kChildModelRole, objectVariant(ChildModel()));
     return map;
 }
 
 QVariantMap ZEPHTreeItem::JsonValue() const {
-    if (m_jsonIsMirror) return mirrorMap();
-    if (m_childModel || m_applyingJson) return m_json;
+    const ZEPHTreeItemPrivate& b = block();
+    if (b.jsonIsMirror) return mirrorMap();
+    if (b.childModel || b.applyingJson) return b.json;
     // Outside SetJsonValue every object under "childModelRole" was the child model when it was
     // written, so a non-null object there while the child model reads null has been deleted since:
     // report it as null, like the field, rather than hand out a dangling pointer.
-    const auto child = m_json.constFind(kChildModelRole);
-    if (child == m_json.cend() || !rawObject(*child)) return m_json;
-    QVariantMap map = m_json;
+    const auto child = b.json.constFind(kChildModelRole);
+    if (child == b.json.cend() || !rawObject(*child)) return b.json;
+    QVariantMap map = b.json;
     map.insert(kChildModelRole, objectVariant(nullptr));
     return map;
 }
@@ -131,34 +187,35 @@ QVariantMap ZEPHTreeItem::JsonValue() const {
 // Returns to the compact form when the map holds exactly the three mirrored entries, with the
 // types the mirror would give them.
 void ZEPHTreeItem::compactJson() {
-    if (m_jsonIsMirror || m_json.size() != 3) return;
-    const auto id = m_json.constFind(kIdRole);
-    const auto name = m_json.constFind(kNameRole);
-    const auto child = m_json.constFind(kChildModelRole);
-    if (id == m_json.cend() || name == m_json.cend() || child == m_json.cend()) return;
+    if (block().jsonIsMirror || block().json.size() != 3) return;
+    ZEPHTreeItemPrivate& b = ownBlock();
+    const auto id = b.json.constFind(kIdRole);
+    const auto name = b.json.constFind(kNameRole);
+    const auto child = b.json.constFind(kChildModelRole);
+    if (id == b.json.cend() || name == b.json.cend() || child == b.json.cend()) return;
     if (!sameString(*id, m_id) || !sameString(*name, m_name)) return;
-    if (child->userType() != QMetaType::QObjectStar || rawObject(*child) != m_childModel.data()) return;
-    m_json = QVariantMap();
-    m_jsonIsMirror = true;
+    if (child->userType() != QMetaType::QObjectStar || rawObject(*child) != b.childModel.data()) return;
+    b.json = QVariantMap();
+    b.jsonIsMirror = true;
 }
 
 void ZEPHTreeItem::SetID(const QString& id) {
     if (id == m_id) return;
     m_id = id;
-    if (!m_jsonIsMirror) m_json.insert(kIdRole, QVariant(id));
+    if (!block().jsonIsMirror) ownBlock().json.insert(kIdRole, QVariant(id));
     emit valueChanged();
 }
 
 void ZEPHTreeItem::SetName(const QString& name) {
     if (name == m_name) return;
     m_name = name;
-    if (!m_jsonIsMirror) m_json.insert(kNameRole, QVariant(name));
+    if (!block().jsonIsMirror) ownBlock().json.insert(kNameRole, QVariant(name));
     emit valueChanged();
 }
 
 // Only item models have the relayed signals; any other child object is held but not listened to.
 void ZEPHTreeItem::connectChildModel() {
-    auto* model = qobject_cast<QAbstractItemModel*>(m_childModel.data());
+    auto* model = qobject_cast<QAbstractItemModel*>(ChildModel());
     if (!model) return;
     connect(model, &QAbstractItemModel::dataChanged, this, &ZEPHTreeItem::childModelValueChanged);
     connect(model, &QAbstractItemModel::rowsInserted, this, &ZEPHTreeItem::childModelValueChanged);
@@ -167,7 +224,7 @@ void ZEPHTreeItem::connectChildModel() {
 
 // Removes exactly the three relays, leaving any other connection between the two objects alone.
 void ZEPHTreeItem::disconnectChildModel() {
-    auto* model = qobject_cast<QAbstractItemModel*>(m_childModel.data());
+    auto* model = qobject_cast<QAbstractItemModel*>(ChildModel());
     if (!model) return;
     disconnect(model, &QAbstractItemModel::dataChanged, this, &ZEPHTreeItem::childModelValueChanged);
     disconnect(model, &QAbstractItemModel::rowsInserted, this, &ZEPHTreeItem::childModelValueChanged);
@@ -175,27 +232,29 @@ void ZEPHTreeItem::disconnectChildModel() {
 }
 
 void ZEPHTreeItem::SetChildModel(QObject* childModel) {
-    if (childModel == m_childModel.data()) return;
+    if (childModel == ChildModel()) return;
     // A replaced child model must no longer reach childModelValueChanged().
     disconnectChildModel();
-    m_childModel = childModel;
-    if (!m_jsonIsMirror) m_json.insert(kChildModelRole, objectVariant(childModel));
+    ZEPHTreeItemPrivate& b = ownBlock();
+    b.childModel = childModel;
+    if (!b.jsonIsMirror) b.json.insert(kChildModelRole, objectVariant(childModel));
     connectChildModel();
     emit valueChanged();
 }
 
 void ZEPHTreeItem::SetJsonValue(const QVariantMap& value) {
     if (value == JsonValue()) return;
-    m_jsonIsMirror = false;
-    m_json = value;
+    ZEPHTreeItemPrivate& b = ownBlock();
+    b.jsonIsMirror = false;
+    b.json = value;
     // The inserting subscript adds a missing key as an invalid entry; a setter that finds a change
     // writes the proper value over it.
-    const bool outerApply = m_applyingJson; // a slot may set another map meanwhile
-    m_applyingJson = true;
-    SetID(m_json[kIdRole].toString());
-    SetName(m_json[kNameRole].toString());
-    SetChildModel(objectOf(m_json[kChildModelRole]));
-    m_applyingJson = outerApply;
+    const bool outerApply = b.applyingJson; // a slot may set another map meanwhile
+    b.applyingJson = true;
+    SetID(b.json[kIdRole].toString());
+    SetName(b.json[kNameRole].toString());
+    SetChildModel(objectOf(b.json[kChildModelRole]));
+    b.applyingJson = outerApply;
     compactJson();
     emit valueChanged();
 }

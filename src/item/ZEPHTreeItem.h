@@ -4,9 +4,10 @@
 
 #include <QHash>
 #include <QObject>
-#include <QPointer>
 #include <QVariant>
 #include <QVariantMap>
+
+class ZEPHTreeItemPrivate;
 
 // The row object of every model: an ID, a name, an optional child model and a JSON value map that
 // mirrors those values under their role names. Derive from it to answer further roles.
@@ -32,7 +33,9 @@ public:
 
     QString ID() const { return m_id; }
     QString Name() const { return m_name; }
-    QObject* ChildModel() const { return m_childModel.data(); }
+    /// The child model, or null.
+    QObject* ChildModel() const { return m_block ? blockChildModel() : nullptr; }
+    /// The JSON value map: the map set last, or one mirroring ID, name and child model.
     QVariantMap JsonValue() const;
 
     /// Sets the ID; emits valueChanged() when it changed.
@@ -74,20 +77,17 @@ signals:
 
 private:
     static int roleForName(const QString& roleName);
+    const ZEPHTreeItemPrivate& block() const;
+    ZEPHTreeItemPrivate& ownBlock();
+    QObject* blockChildModel() const;
     QVariantMap mirrorMap() const;
     void connectChildModel();
     void disconnectChildModel();
     void compactJson();
 
+    // ID and name are read on every lookup, filter test and sort; the rest (child model, JSON value
+    // map) sits in a block made when an item first needs it, so that a plain item stays small.
     QString m_id;
     QString m_name;
-    QPointer<QObject> m_childModel;
-    // While m_jsonIsMirror is true the JSON value map is exactly {idRole, nameRole, childModelRole}
-    // mirroring the fields, and m_json stays empty: most items never carry more, which saves a map
-    // per item.
-    bool m_jsonIsMirror = true;
-    // True while SetJsonValue takes the fields from a new map, whose child entry is not yet the child
-    // model.
-    bool m_applyingJson = false;
-    QVariantMap m_json;
+    ZEPHTreeItemPrivate* m_block = nullptr;
 };

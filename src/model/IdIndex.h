@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DenseHash.h"
+#include "core/DenseHash.h"
 
 #include <QHash>
 #include <QString>
@@ -37,8 +37,6 @@ public:
         const IdIndexEntry* entry = find(id);
         return entry ? entry->item : nullptr;
     }
-    /// Files `item` under `id`, in place of whatever was filed there.
-    void insert(const QString& id, ZEPHTreeItem* item) { DenseHash::insert(id).item = item; }
     /// The item filed under `id`, to be set; a null entry is made when there is none.
     ZEPHTreeItem*& entryFor(const QString& id) { return DenseHash::insert(id).item; }
     /// Removes the entry of `id` when it leads to `item`.

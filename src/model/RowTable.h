@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DenseHash.h"
+#include "core/DenseHash.h"
 
 #include <QMetaObject>
 #include <QString>
@@ -34,5 +34,4 @@ public:
     using Record = RowRecord;
 
     bool contains(const ZEPHTreeItem* item) const { return find(item) != nullptr; }
-    void remove(const ZEPHTreeItem* item) { take(item); }
 };

@@ -1,7 +1,6 @@
-#include "ViewLink.h"
+#include "model/ViewLink.h"
 
-#include "RowTable.h"
-#include "ZEPHTreeModel.h"
+#include "model/ZEPHTreeModelPrivate.h"
 
 #include <QSet>
 
@@ -11,17 +10,18 @@ ViewLink::ViewLink(ZEPHTreeModel* model, bool rowsInList) : m_model(model), m_ro
 
 ViewLink::~ViewLink() = default;
 
+const RowStore& ViewLink::rows() const {
+    return ZEPHTreeModelPrivate::get(m_model)->rows;
+}
+
 ZEPHTreeItem* ViewLink::itemAt(int row) const {
-    if (m_rowsInList) {
-        const QList<ZEPHTreeItem*>& items = m_model->m_items;
-        return row >= 0 && row < items.size() ? items.at(row) : nullptr;
-    }
+    if (m_rowsInList) return rows().itemAt(row);
     return qobject_cast<ZEPHTreeItem*>(m_model->FindItem(row));
 }
 
 int ViewLink::rowOf(const ZEPHTreeItem* item) const {
     if (!item) return -1;
-    if (m_rowsInList) return m_model->rowOf(item);
+    if (m_rowsInList) return rows().rowOf(item);
     for (int row = 0; row < m_model->rowCount(); ++row) {
         if (m_model->FindItem(row) == item) return row;
     }
@@ -29,16 +29,16 @@ int ViewLink::rowOf(const ZEPHTreeItem* item) const {
 }
 
 bool ViewLink::isRow(const ZEPHTreeItem* item) const {
-    if (m_rowsInList) return item && m_model->hasRow(item);
+    if (m_rowsInList) return item && rows().isRow(item);
     return rowOf(item) >= 0;
 }
 
 bool ViewLink::announcesChangesOf(const ZEPHTreeItem* item) const {
-    return m_model->announcesChangesOf(item);
+    return rows().announcesChangesOf(item);
 }
 
 int ViewLink::roleForName(const QString& roleName) const {
-    return m_model->roleForName(roleName);
+    return ZEPHTreeModelPrivate::get(m_model)->roleForName(roleName);
 }
 
 // The set is made at the first question, so a test that is never asked costs nothing.

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class RowStore;
 class ZEPHTreeItem;
 class ZEPHTreeModel;
 
@@ -62,10 +63,9 @@ public:
     /// While muted the link tells nobody: the operation in progress told its views already.
     void setMuted(bool muted) { m_muted = muted; }
 
-protected:
-    ZEPHTreeModel* model() const { return m_model; }
-
 private:
+    const RowStore& rows() const;
+
     ZEPHTreeModel* m_model;
     bool m_rowsInList;
     bool m_muted = false;

@@ -6,19 +6,10 @@
 
 #include <QHash>
 #include <QList>
-#include <QSet>
-#include <QSharedPointer>
+#include <QScopedPointer>
 #include <QVariant>
 
-#include <climits>
-#include <functional>
-#include <memory>
-
-class PartialModel;
-class RowTable;
-class IdIndex;
-class ViewLink;
-class ZEPHTreeModelWorker;
+class ZEPHTreeModelPrivate;
 
 // Xlib defines None as a macro, which would break the enumerator of that name: it is set aside
 // here and restored at the end of this header.
@@ -215,109 +206,9 @@ protected:
     /// Re-applies the stored sort rules when keep-sorting is on.
     void KeepSortingCheck();
 
-    // Shared building blocks for this class and the views.
-    bool isOwnerThread() const;
-    bool ownsItems() const { return !(m_flags & SharedItemsFlag); }
-    int creationFlags() const { return m_flags; }
-    /// True when `item` is one of this model's rows.
-    bool hasRow(const ZEPHTreeItem* item) const;
-    /// Row of `item`, or -1; starts at the row where it was last seen, so it is cheap after small
-    /// shifts.
-    int rowOf(const ZEPHTreeItem* item) const;
-    /// Appends `item` as a row without any signal (value-change connection and ID index included).
-    void appendRowSilently(ZEPHTreeItem* item);
-    /// Replaces the row order by a permutation of the same items (sorting).
-    void setRowOrder(QList<ZEPHTreeItem*> items);
-    int keepSortingFlag() const { return m_keepSortingFlag; }
-    const QVariantList& keepSortingRules() const { return m_keepSortingRules; }
-    void setKeepSorting(int flag, const QVariantList& rules);
-    void setKeepSortingFlag(int flag) { m_keepSortingFlag = flag; }
-    /// The model behind `object` when it is one of this library's models, else null.
-    static ZEPHTreeModel* modelOf(QObject* object);
-    /// Resolves a role name against roleNames(): first byte-for-byte match, else 0.
-    int roleForName(const QString& roleName) const;
-    /// How views made from `model` reach it: its rows, and the notice before a silent drop.
-    static ViewLink* viewLinkOf(ZEPHTreeModel* model);
-    /// Makes `link` (owned from now on) answer for this model; a view class whose rows are not
-    /// its own item list calls this in its constructor.
-    void setViewLink(ViewLink* link);
-
-    enum CreationFlag { JavaScriptOwnershipFlag = 1, SharedItemsFlag = 2, MergeDuplicatesFlag = 4 };
-
 private:
-    void init();
-    /// Runs `call` with the worker in the owner thread and waits; false when it could not run.
-    bool forward(const std::function<bool(ZEPHTreeModelWorker*)>& call);
-    void adoptIntoOwnerThread(const QList<ZEPHTreeItem*>& items);
-
-    bool mergeApplies(const ZEPHTreeItem* item) const;
-    void mergeDuplicate(ZEPHTreeItem* item, ZEPHTreeItem* existing);
-    int mergedRow(ZEPHTreeItem* existing, const QString& id) const;
-    bool insertListAt(QList<ZEPHTreeItem*> itemList, bool atHead);
-    void placeRows(int row, ZEPHTreeItem* const* items, int count);
-    void placeSilentRow(ZEPHTreeItem* item);
-    void putRowsInOrder(const QList<ZEPHTreeItem*>& snapshot, const QVector<int>& order);
-    QMetaObject::Connection valueConnectionFor(ZEPHTreeItem* item);
-    void keepValueConnection(const ZEPHTreeItem* item, QMetaObject::Connection connection);
-    void dropValueConnection(const ZEPHTreeItem* item);
-    bool announcesChangesOf(const ZEPHTreeItem* item) const;
-    void tellViewsOfSilentDrop(const QList<ZEPHTreeItem*>& items);
-    bool forgetRow(const ZEPHTreeItem* item, QString* filedId = nullptr);
-
-    void fileItem(ZEPHTreeItem* item);
-    void unfileItem(const ZEPHTreeItem* item);
-    void refreshRowHints(int from = 0);
-    void noteShift(int row, int delta);
-    void dropAllRows();
-
-    void disposeItem(ZEPHTreeItem* item);
-    void disposeChildModel(QObject* childModel);
-    void emptyBeforeRelease(ZEPHTreeModel* model, bool clearOnly);
-    void clearSilently();
-    QList<ZEPHTreeItem*> takeAllRows();
-    void destroyTakenRows(const QList<ZEPHTreeItem*>& items);
-    bool keptAlive(const QObject* object) const;
-    QSet<const QObject*> keepSetFor(const QList<ZEPHTreeItem*>& items) const;
-
-    int m_flags = 0;
-    PF_DUPLICATE_HANDLER m_duplicateHandler;
-    PF_USER_FILTER m_userFilter;
-    QHash<int, QByteArray> m_roles;
-    QList<ZEPHTreeItem*> m_items;
-    std::unique_ptr<IdIndex> m_idIndex;
-    std::unique_ptr<RowTable> m_rows;
-    QSharedPointer<PartialModel> m_partialModel;
-    QSharedPointer<ZEPHTreeModelWorker> m_worker;
-    // Made when the first view of this model asks for it.
-    std::unique_ptr<ViewLink> m_viewLink;
-    int m_keepSortingFlag = None;
-    QVariantList m_keepSortingRules;
-    // Items and child models that an operation in progress must not dispose of (replacements that
-    // keep some of the old rows).
-    const QSet<const QObject*>* m_keepAlive = nullptr;
-    // Set while a model whose owner thread has ended is emptied and destroyed from another thread.
-    bool m_runInPlace = false;
-    // Set while the model is emptied right before it is released.
-    bool m_releasing = false;
-    // Set when rows came in without a value-change connection (ReplaceItemsListEx), until the
-    // rows are dropped: their changes may go unannounced.
-    bool m_hasSilentRows = false;
-    // Row hints are stored relative to this offset, so that insertions and removals at the head
-    // shift every hint at once.
-    int m_hintBase = 0;
-    // Rows from here on may have drifted from their hints (insertions and removals in the middle);
-    // the hints of the rows before it are exact, so a refresh can start here.
-    int m_staleFrom = INT_MAX;
-    // The value-change connections of items that stopped being rows without being disposed of (a
-    // model with shared items keeps removed items connected); a row's own sits in its record. One
-    // per item, taken back when the item returns. Handles of disconnected items are swept out when
-    // the map has doubled since the last sweep.
-    QHash<const QObject*, QMetaObject::Connection> m_keptConnections;
-    int m_keptConnectionsAfterSweep = 0;
-
-    friend class ZEPHTreeModelWorker;
-    friend struct ZEPHTreeModelAccess;
-    friend class ViewLink;
+    QScopedPointer<ZEPHTreeModelPrivate> d_ptr;
+    Q_DECLARE_PRIVATE(ZEPHTreeModel)
 };
 
 #ifdef ZEPH_RESTORE_NONE

@@ -1,6 +1,6 @@
-#include "ZEPHTreeModelWorker.h"
+#include "model/ZEPHTreeModelWorker.h"
 
-#include "ZEPHTreeModel.h"
+#include "model/ZEPHTreeModel.h"
 
 #include <QSemaphore>
 #include <QSharedPointer>

@@ -1,8 +1,8 @@
-#include "ZEPHTreeModel.h"
+#include "model/ZEPHTreeModel.h"
 
-#include "IdIndex.h"
-#include "RowTable.h"
-#include "ZEPHTreeModelWorker.h"
+#include "core/PointerSet.h"
+#include "model/ZEPHTreeModelPrivate.h"
+#include "model/ZEPHTreeModelWorker.h"
 
 #include <QSet>
 #include <QThread>
@@ -48,34 +48,6 @@ void adoptItems(const QList<ZEPHTreeItem*>& items, QThread* to, Adoption& adopti
     }
 }
 
-// The entries of one list walk already seen: open addressing over one array sized for the list,
-// so the walk allocates once instead of once per entry.
-class PointerSet {
-public:
-    explicit PointerSet(int expected) {
-        size_t slotCount = 16;
-        while (slotCount < 2 * size_t(qMax(expected, 1)))
-            slotCount *= 2;
-        m_slots.assign(slotCount, nullptr);
-        m_mask = slotCount - 1;
-    }
-    // False when `pointer` was there already.
-    bool insert(const void* pointer) {
-        const uint64_t hash = mixHash(uint64_t(reinterpret_cast<uintptr_t>(pointer)));
-        for (size_t slot = size_t(hash) & m_mask;; slot = (slot + 1) & m_mask) {
-            if (m_slots[slot] == pointer) return false;
-            if (!m_slots[slot]) {
-                m_slots[slot] = pointer;
-                return true;
-            }
-        }
-    }
-
-private:
-    std::vector<const void*> m_slots;
-    size_t m_mask = 0;
-};
-
 // Hands items over to `owner` for a forwarded call. Nothing moves when the owner thread does not
 // run, since the call will not be made there and the caller keeps its items.
 Adoption adoptInto(QThread* owner, const QList<ZEPHTreeItem*>& items) {
@@ -90,24 +62,25 @@ Adoption adoptInto(QThread* owner, const QList<ZEPHTreeItem*>& items) {
 
 // An item handed over from another thread is moved into the owner thread first, so that it and its
 // child model are disposed of and signal there, never in a thread that may have ended.
-void ZEPHTreeModel::adoptIntoOwnerThread(const QList<ZEPHTreeItem*>& items) {
-    adoptInto(thread(), items);
+void ZEPHTreeModelPrivate::adoptIntoOwnerThread(const QList<ZEPHTreeItem*>& items) {
+    adoptInto(q_func()->thread(), items);
 }
 
 // Merging applies when flag 4 is set and the ID index leads to a row of this model.
-bool ZEPHTreeModel::mergeApplies(const ZEPHTreeItem* item) const {
-    if (!(m_flags & MergeDuplicatesFlag)) return false;
-    const ZEPHTreeItem* existing = m_idIndex->value(item->ID());
-    return existing && hasRow(existing);
+bool ZEPHTreeModelPrivate::mergeApplies(const ZEPHTreeItem* item) const {
+    if (!(flags & MergeDuplicatesFlag)) return false;
+    const ZEPHTreeItem* existing = rows.filedUnder(item->ID());
+    return existing && rows.isRow(existing);
 }
 
 void ZEPHTreeModel::HandleDuplicatedItem(ZEPHTreeItem* newItem, ZEPHTreeItem* existingItem) {
+    Q_D(ZEPHTreeModel);
     if (!newItem || !existingItem) return;
-    if (m_duplicateHandler) {
+    if (d->duplicateHandler) {
         // A host callable never throws across the library. The handler may have changed the
         // existing item before it threw, so the merge is finished as if it had returned.
         try {
-            m_duplicateHandler(newItem, existingItem);
+            d->duplicateHandler(newItem, existingItem);
         } catch (...) {
         }
         return;
@@ -125,11 +98,12 @@ void ZEPHTreeModel::CopyItem(ZEPHTreeItem* source, ZEPHTreeItem* target) {
 // Merges `item` into `existing` and deletes it. A merge into itself copies and deletes nothing. On
 // an owning model the child model that the existing item gave up, and the new item's child model
 // when the merge did not take it over, are disposed of: nothing else refers to them any more.
-void ZEPHTreeModel::mergeDuplicate(ZEPHTreeItem* item, ZEPHTreeItem* existing) {
+void ZEPHTreeModelPrivate::mergeDuplicate(ZEPHTreeItem* item, ZEPHTreeItem* existing) {
+    Q_Q(ZEPHTreeModel);
     if (item == existing) return;
     QPointer<QObject> oldChild = existing->ChildModel();
     QPointer<QObject> newChild = item->ChildModel();
-    HandleDuplicatedItem(item, existing);
+    q->HandleDuplicatedItem(item, existing);
     delete item;
     if (!ownsItems()) return;
     QObject* kept = existing->ChildModel();
@@ -137,154 +111,99 @@ void ZEPHTreeModel::mergeDuplicate(ZEPHTreeItem* item, ZEPHTreeItem* existing) {
     if (newChild && newChild != kept && newChild != oldChild) disposeChildModel(newChild.data());
 }
 
-// The row a single-item merge announces: the row of the item that took the new values. With the
-// unique IDs that merging keeps this is also the first row carrying the ID.
-int ZEPHTreeModel::mergedRow(ZEPHTreeItem* existing, const QString& id) const {
-    Q_UNUSED(id)
-    return rowOf(existing);
+// A forwarded single insertion: the item moves into the owner thread for the call and back when
+// the model refuses it, since the caller keeps it then.
+bool ZEPHTreeModelPrivate::forwardItem(ZEPHTreeItem* item, const ItemCall& call) {
+    const Adoption adoption = adoptInto(q_func()->thread(), {item});
+    return forward([item, adoption, call](ZEPHTreeModelWorker* w) {
+        const bool done = call(w, ZEPHTreeModelWorker::ItemVariant(item));
+        if (!done) adoption.undo();
+        return done;
+    });
 }
 
-// Puts new rows at `row`, connects their value changes and files them under their IDs (one lookup
-// of each ID).
-void ZEPHTreeModel::placeRows(int row, ZEPHTreeItem* const* items, int count) {
-    const int oldCount = m_items.size();
-    if (row < oldCount) noteShift(row == 0 ? 0 : row + count, count);
-    if (count > 1) {
-        m_rows->reserve(m_rows->size() + count);
-        m_idIndex->reserve(m_idIndex->size() + count);
-    }
-    for (int i = 0; i < count; ++i) {
-        ZEPHTreeItem* item = items[i];
-        const QString id = item->ID();
-        ZEPHTreeItem*& entry = m_idIndex->entryFor(id);
-        if (entry && entry != item) {
-            // The ID now leads to the new row; the earlier holder is no longer found by ID.
-            if (RowTable::Record* previous = m_rows->find(entry)) previous->filed = false;
-        }
-        entry = item;
-        RowTable::Record& info = m_rows->insert(item);
-        info.rowHint = row + i - m_hintBase;
-        info.filed = true;
-        info.filedId = id;
-        info.connection = valueConnectionFor(item);
-    }
-    if (row == oldCount) {
-        // QList grows by itself in steps; an exact reservation per call would copy the whole list
-        // on every small append.
-        if (oldCount == 0 && count > 1) m_items.reserve(count);
-        for (int i = 0; i < count; ++i)
-            m_items.append(items[i]);
-    } else if (count == 1) {
-        m_items.insert(row, items[0]);
+bool ZEPHTreeModelPrivate::forwardList(const QList<ZEPHTreeItem*>& items, const ListCall& call) {
+    adoptIntoOwnerThread(items);
+    const QVariantList variants = ZEPHTreeModelWorker::ItemVariants(items);
+    return forward([variants, call](ZEPHTreeModelWorker* w) { return call(w, variants); });
+}
+
+// The single insertion of AppendItem, PrependItem (both merge an item whose ID is filed, flag 4) and
+// InsertItem (which refuses it). A merge announces the merged row as changed; only AppendItem
+// announces a count change after a merge.
+bool ZEPHTreeModelPrivate::insertOne(SingleInsertion kind, int row, ZEPHTreeItem* item) {
+    Q_Q(ZEPHTreeModel);
+    bool inserted = false;
+    if (mergeApplies(item)) {
+        if (kind == SingleInsertion::AtRow) return false;
+        ZEPHTreeItem* existing = rows.filedUnder(item->ID());
+        if (existing != item && rows.isRow(item)) return false;
+        mergeDuplicate(item, existing);
+        // With the unique IDs that merging keeps, the row of the item that took the new values is
+        // also the first row carrying the ID.
+        const int merged = rows.rowOf(existing);
+        if (merged >= 0) emit q->dataChanged(q->index(merged, 0), q->index(merged, 0), QVector<int>());
     } else {
-        QList<ZEPHTreeItem*> merged;
-        merged.reserve(oldCount + count);
-        merged.append(m_items.mid(0, row));
-        for (int i = 0; i < count; ++i)
-            merged.append(items[i]);
-        merged.append(m_items.mid(row));
-        m_items.swap(merged);
+        if (rows.isRow(item)) return false;
+        if (kind == SingleInsertion::Append) row = rows.count();
+        q->beginInsertRows(QModelIndex(), row, row);
+        rows.place(row, &item, 1);
+        q->endInsertRows();
+        inserted = true;
     }
-    // A large block in the middle moves the rows behind it far from their last known rows.
-    if (row > 0 && row < oldCount && count > 64) refreshRowHints(row + count);
+    q->KeepSortingCheck();
+    if (inserted || kind == SingleInsertion::Append) emit q->rowCountChanged();
+    return true;
 }
 
 bool ZEPHTreeModel::AppendItem(ZEPHTreeItem* item) {
+    Q_D(ZEPHTreeModel);
     if (!item) return false;
-    if (!isOwnerThread()) {
-        const Adoption adoption = adoptInto(thread(), {item});
-        return forward([item, adoption](ZEPHTreeModelWorker* w) {
-            const bool done = w->AppendItem(ZEPHTreeModelWorker::ItemVariant(item));
-            if (!done) adoption.undo();
-            return done;
-        });
-    }
-    if (mergeApplies(item)) {
-        ZEPHTreeItem* existing = m_idIndex->value(item->ID());
-        if (existing != item && hasRow(item)) return false;
-        const QString id = item->ID();
-        mergeDuplicate(item, existing);
-        const int row = mergedRow(existing, id);
-        if (row >= 0) emit dataChanged(index(row, 0), index(row, 0), QVector<int>());
-    } else {
-        if (hasRow(item)) return false;
-        const int n = m_items.size();
-        beginInsertRows(QModelIndex(), n, n);
-        placeRows(n, &item, 1);
-        endInsertRows();
-    }
-    KeepSortingCheck();
-    emit rowCountChanged();
-    return true;
+    if (!d->isOwnerThread())
+        return d->forwardItem(item,
+                              [](ZEPHTreeModelWorker* w, const QVariant& v) { return w->AppendItem(v); });
+    return d->insertOne(ZEPHTreeModelPrivate::SingleInsertion::Append, -1, item);
 }
 
 bool ZEPHTreeModel::PrependItem(ZEPHTreeItem* item) {
+    Q_D(ZEPHTreeModel);
     if (!item) return false;
-    if (!isOwnerThread()) {
-        const Adoption adoption = adoptInto(thread(), {item});
-        return forward([item, adoption](ZEPHTreeModelWorker* w) {
-            const bool done = w->PrependItem(ZEPHTreeModelWorker::ItemVariant(item));
-            if (!done) adoption.undo();
-            return done;
-        });
-    }
-    bool inserted = false;
-    if (mergeApplies(item)) {
-        ZEPHTreeItem* existing = m_idIndex->value(item->ID());
-        if (existing != item && hasRow(item)) return false;
-        const QString id = item->ID();
-        mergeDuplicate(item, existing);
-        const int row = mergedRow(existing, id);
-        if (row >= 0) emit dataChanged(index(row, 0), index(row, 0), QVector<int>());
-    } else {
-        if (hasRow(item)) return false;
-        beginInsertRows(QModelIndex(), 0, 0);
-        placeRows(0, &item, 1);
-        endInsertRows();
-        inserted = true;
-    }
-    KeepSortingCheck();
-    if (inserted) emit rowCountChanged();
-    return true;
+    if (!d->isOwnerThread())
+        return d->forwardItem(item,
+                              [](ZEPHTreeModelWorker* w, const QVariant& v) { return w->PrependItem(v); });
+    return d->insertOne(ZEPHTreeModelPrivate::SingleInsertion::Prepend, 0, item);
 }
 
 bool ZEPHTreeModel::InsertItem(int row, ZEPHTreeItem* item) {
-    if (!isOwnerThread()) {
-        const Adoption adoption = adoptInto(thread(), {item});
-        return forward([row, item, adoption](ZEPHTreeModelWorker* w) {
-            const bool done = w->InsertItem(row, ZEPHTreeModelWorker::ItemVariant(item));
-            if (!done) adoption.undo();
-            return done;
-        });
+    Q_D(ZEPHTreeModel);
+    if (!d->isOwnerThread()) {
+        return d->forwardItem(
+            item, [row](ZEPHTreeModelWorker* w, const QVariant& v) { return w->InsertItem(row, v); });
     }
-    if (!item || row < 0 || row > m_items.size() || mergeApplies(item) || hasRow(item)) return false;
-    beginInsertRows(QModelIndex(), row, row);
-    placeRows(row, &item, 1);
-    endInsertRows();
-    KeepSortingCheck();
-    emit rowCountChanged();
-    return true;
+    if (!item || row < 0 || row > d->rows.count()) return false;
+    return d->insertOne(ZEPHTreeModelPrivate::SingleInsertion::AtRow, row, item);
 }
 
 // The list insertions walk the list first (merging duplicates in walk order, also into entries
 // earlier in the same walk), then announce and insert the new rows as one block, so listeners never
 // see a row before it is announced. Null entries, rows of this model and repeated pointers are
 // skipped; a repeated pointer of an entry that a merge deleted is never touched again.
-bool ZEPHTreeModel::insertListAt(QList<ZEPHTreeItem*> itemList, bool atHead) {
+bool ZEPHTreeModelPrivate::insertListAt(QList<ZEPHTreeItem*> itemList, bool atHead) {
+    Q_Q(ZEPHTreeModel);
     std::vector<ZEPHTreeItem*> block;
     block.reserve(size_t(itemList.size()));
-    const bool merging = m_flags & MergeDuplicatesFlag;
+    const bool merging = flags & MergeDuplicatesFlag;
     const int count = itemList.size();
     QHash<QString, ZEPHTreeItem*> pendingIds;
     if (merging) pendingIds.reserve(count);
     PointerSet seen(count);
     for (int k = 0; k < count; ++k) {
         ZEPHTreeItem* entry = itemList.at(atHead ? count - 1 - k : k);
-        if (!entry || !seen.insert(entry) || hasRow(entry)) continue;
+        if (!entry || !seen.insert(entry) || rows.isRow(entry)) continue;
         if (merging) {
             const QString id = entry->ID();
-            ZEPHTreeItem* existing = m_idIndex->value(id);
-            if (!existing || !hasRow(existing)) existing = pendingIds.value(id);
+            ZEPHTreeItem* existing = rows.filedUnder(id);
+            if (!existing || !rows.isRow(existing)) existing = pendingIds.value(id);
             if (existing) {
                 mergeDuplicate(entry, existing);
                 continue;
@@ -296,47 +215,47 @@ bool ZEPHTreeModel::insertListAt(QList<ZEPHTreeItem*> itemList, bool atHead) {
     const int added = int(block.size());
     if (added > 0) {
         if (atHead) std::reverse(block.begin(), block.end());
-        const int first = atHead ? 0 : m_items.size();
-        const int filedBefore = m_idIndex->size();
-        beginInsertRows(QModelIndex(), first, first + added - 1);
-        placeRows(first, block.data(), added);
+        const int first = atHead ? 0 : rows.count();
+        const int filedBefore = rows.filedCount();
+        q->beginInsertRows(QModelIndex(), first, first + added - 1);
+        rows.place(first, block.data(), added);
         // Of two new rows with one ID the one inserted last is found by ID; at the head that is
         // the earlier entry of the list, as the walk runs from the last entry to the first. Only
         // needed when some new row shares its ID.
-        if (atHead && m_idIndex->size() - filedBefore != added) {
+        if (atHead && rows.filedCount() - filedBefore != added) {
             for (auto it = block.crbegin(); it != block.crend(); ++it)
-                fileItem(*it);
+                rows.file(*it);
         }
-        endInsertRows();
+        q->endInsertRows();
     }
-    KeepSortingCheck();
-    if (added > 0) emit rowCountChanged();
+    q->KeepSortingCheck();
+    if (added > 0) emit q->rowCountChanged();
     return true;
 }
 
 bool ZEPHTreeModel::AppendItemsList(QList<ZEPHTreeItem*> itemList) {
+    Q_D(ZEPHTreeModel);
     if (itemList.isEmpty()) return true;
-    if (!isOwnerThread()) {
-        adoptIntoOwnerThread(itemList);
-        const QVariantList variants = ZEPHTreeModelWorker::ItemVariants(itemList);
-        return forward([variants](ZEPHTreeModelWorker* w) { return w->AppendItemsList(variants); });
+    if (!d->isOwnerThread()) {
+        return d->forwardList(
+            itemList, [](ZEPHTreeModelWorker* w, const QVariantList& v) { return w->AppendItemsList(v); });
     }
-    return insertListAt(std::move(itemList), false);
+    return d->insertListAt(std::move(itemList), false);
 }
 
 bool ZEPHTreeModel::PrependItemsList(QList<ZEPHTreeItem*> itemList) {
+    Q_D(ZEPHTreeModel);
     if (itemList.isEmpty()) return true;
-    if (!isOwnerThread()) {
-        adoptIntoOwnerThread(itemList);
-        const QVariantList variants = ZEPHTreeModelWorker::ItemVariants(itemList);
-        return forward([variants](ZEPHTreeModelWorker* w) { return w->PrependItemsList(variants); });
+    if (!d->isOwnerThread()) {
+        return d->forwardList(
+            itemList, [](ZEPHTreeModelWorker* w, const QVariantList& v) { return w->PrependItemsList(v); });
     }
-    return insertListAt(std::move(itemList), true);
+    return d->insertListAt(std::move(itemList), true);
 }
 
 void ZEPHTreeModel::EmitValueChange() {
     auto* item = qobject_cast<ZEPHTreeItem*>(sender());
-    const int row = item ? rowOf(item) : -1;
+    const int row = item ? d_func()->rows.rowOf(item) : -1;
     const QModelIndex changed = index(row, 0, QModelIndex());
     if (!changed.isValid()) return;
     emit dataChanged(changed, changed, QVector<int>());

@@ -1,37 +1,14 @@
-#include "ZEPHTreeModel.h"
+#include "model/ZEPHTreeModel.h"
 
-#include "IdIndex.h"
-#include <QSet>
+#include "core/CycleGuard.h"
+#include "model/ZEPHTreeModelPrivate.h"
 
 namespace {
 // The models visited by one recursive lookup, shared by the nested calls of that lookup in this
 // thread, so that a cycle of child models ends instead of recursing forever. Each kind of lookup has
-// its own set, so that a view whose override of one calls the other still sees a whole tree.
-thread_local QSet<const QObject*>* t_findVisited = nullptr;
-thread_local QSet<const QObject*>* t_idsVisited = nullptr;
-
-class VisitScope {
-public:
-    explicit VisitScope(QSet<const QObject*>*& visited) : m_visited(visited), m_top(visited == nullptr) {
-        if (m_top) m_visited = &m_own;
-    }
-    ~VisitScope() {
-        if (m_top) m_visited = nullptr;
-    }
-    VisitScope(const VisitScope&) = delete;
-    VisitScope& operator=(const VisitScope&) = delete;
-    // Marks `model` visited; false when it was visited before in this lookup.
-    bool enter(const QObject* model) {
-        if (m_visited->contains(model)) return false;
-        m_visited->insert(model);
-        return true;
-    }
-
-private:
-    QSet<const QObject*>*& m_visited;
-    bool m_top;
-    QSet<const QObject*> m_own;
-};
+// its own walk, so that a view whose override of one calls the other still sees a whole tree.
+thread_local CycleGuard::Walk t_findWalk;
+thread_local CycleGuard::Walk t_idsWalk;
 
 // A child model that recursive lookups descend into: any implementation of the model interface, the
 // library's own or a host's. Other objects (a plain QObject, a foreign item model) are skipped.
@@ -41,20 +18,24 @@ IZEPHTreeModel* lookupModelOf(QObject* object) {
 } // namespace
 
 QObject* ZEPHTreeModel::FindItem(int row) const {
-    if (row < 0 || row >= m_items.size()) return nullptr;
-    return m_items.at(row);
+    return d_func()->rows.itemAt(row);
 }
 
 QObject* ZEPHTreeModel::FindItem(const QString& id, bool includeChildModel) const {
     // The index is consulted before any child model, so a row of this model wins over equal IDs
     // deeper in the tree.
-    if (ZEPHTreeItem* own = m_idIndex->value(id)) return own;
-    if (!includeChildModel) return nullptr;
-    VisitScope scope(t_findVisited);
-    scope.enter(this);
-    for (ZEPHTreeItem* item : m_items) {
+    Q_D(const ZEPHTreeModel);
+    if (ZEPHTreeItem* own = d->rows.filedUnder(id)) return own;
+    return includeChildModel ? d->findInChildModels(id) : nullptr;
+}
+
+// Depth-first through the child models, in row order.
+QObject* ZEPHTreeModelPrivate::findInChildModels(const QString& id) const {
+    CycleGuard guard(t_findWalk);
+    guard.enter(q_func());
+    for (ZEPHTreeItem* item : rows.items()) {
         IZEPHTreeModel* child = lookupModelOf(item->ChildModel());
-        if (!child || !scope.enter(child)) continue;
+        if (!child || !guard.enter(child)) continue;
         if (QObject* found = child->FindItem(id, true)) return found;
     }
     return nullptr;
@@ -66,8 +47,9 @@ QString ZEPHTreeModel::FindItemID(int row) const {
 }
 
 int ZEPHTreeModel::FindItemRow(const QString& id) const {
-    for (int row = 0; row < rowCount() && row < m_items.size(); ++row) {
-        if (m_items.at(row)->ID() == id) return row;
+    const QList<ZEPHTreeItem*>& items = d_func()->rows.items();
+    for (int row = 0; row < rowCount() && row < items.size(); ++row) {
+        if (items.at(row)->ID() == id) return row;
     }
     return -1;
 }
@@ -104,17 +86,18 @@ QVariant ZEPHTreeModel::FindItemValueEx(const QString& id, const QString& roleNa
 }
 
 void ZEPHTreeModel::GetAllIDs(QList<QString>& ids, bool includeChildModel) {
+    const QList<ZEPHTreeItem*>& items = d_func()->rows.items();
     if (!includeChildModel) {
-        ids.reserve(ids.size() + m_items.size());
-        for (ZEPHTreeItem* item : m_items)
+        ids.reserve(ids.size() + items.size());
+        for (ZEPHTreeItem* item : items)
             ids.append(item->ID());
         return;
     }
-    VisitScope scope(t_idsVisited);
-    scope.enter(this);
-    for (ZEPHTreeItem* item : m_items) {
+    CycleGuard guard(t_idsWalk);
+    guard.enter(this);
+    for (ZEPHTreeItem* item : items) {
         ids.append(item->ID());
         IZEPHTreeModel* child = lookupModelOf(item->ChildModel());
-        if (child && scope.enter(child)) child->GetAllIDs(ids, true);
+        if (child && guard.enter(child)) child->GetAllIDs(ids, true);
     }
 }

@@ -1,61 +1,26 @@
-#include "ZEPHTreeModel.h"
+#include "model/ZEPHTreeModel.h"
 
-#include "CompareFile.h"
-#include "EngineObjectGuard.h"
-#include "QmlComparator.h"
-#include "RoleSort.h"
-#include "RuleSortCache.h"
-#include "ScriptComparator.h"
-#include "SortRules.h"
+#include "core/CycleGuard.h"
+#include "model/ZEPHTreeModelPrivate.h"
+#include "sort/CompareFile.h"
+#include "sort/EngineObjectGuard.h"
+#include "sort/QmlComparator.h"
+#include "sort/RoleSort.h"
+#include "sort/RuleSortCache.h"
+#include "sort/ScriptComparator.h"
+#include "sort/SortRules.h"
 
 #include <QJSEngine>
 #include <QPointer>
 #include <QQmlEngine>
-#include <QSet>
 
 namespace {
 
 // The models that one SortByRules call has reached through child models, so that a cycle of child
 // models ends: each model is sorted at most once per call. A call of its own (by the host, or by a
-// listener of a sort's signals) starts a new set; only the descent into child models shares it.
-class RuleSortVisit {
-public:
-    explicit RuleSortVisit(const QObject* model) : m_descent(s_inDescent) {
-        if (!m_descent) {
-            m_saved = s_visited;
-            s_visited = &m_visited;
-        }
-        s_inDescent = false;
-        m_first = !s_visited->contains(model);
-        s_visited->insert(model);
-    }
-    ~RuleSortVisit() {
-        if (!m_descent) s_visited = m_saved;
-        s_inDescent = m_descent;
-    }
-    RuleSortVisit(const RuleSortVisit&) = delete;
-    RuleSortVisit& operator=(const RuleSortVisit&) = delete;
-
-    bool first() const { return m_first; }
-
-    // Sorts a child model as part of this call.
-    static void descend(ZEPHTreeModel* child, const QVariantList& rules, int flag) {
-        s_inDescent = true;
-        child->SortByRules(rules, flag);
-        s_inDescent = false;
-    }
-
-private:
-    static thread_local QSet<const QObject*>* s_visited;
-    static thread_local bool s_inDescent;
-    QSet<const QObject*> m_visited;
-    QSet<const QObject*>* m_saved = nullptr;
-    bool m_descent;
-    bool m_first = true;
-};
-
-thread_local bool RuleSortVisit::s_inDescent = false;
-thread_local QSet<const QObject*>* RuleSortVisit::s_visited = nullptr;
+// listener of a sort's signals) starts a walk of its own; only the descent into child models
+// continues one.
+thread_local CycleGuard::Walk t_ruleSortWalk;
 
 // The items of `items` in `order` (a permutation of its rows).
 QList<ZEPHTreeItem*> permuted(const QList<ZEPHTreeItem*>& items, const QVector<int>& order) {
@@ -88,12 +53,13 @@ QModelIndexList movedIndexes(const QAbstractItemModel* model, const QModelIndexL
 // swapping in an order of items that may be gone.
 
 void ZEPHTreeModel::SortByRole(const QString& roleName, bool ascending, PF_LESS_THAN pfLessThan) {
-    SortByRole(roleForName(roleName), ascending, std::move(pfLessThan));
+    SortByRole(d_func()->roleForName(roleName), ascending, std::move(pfLessThan));
 }
 
 void ZEPHTreeModel::SortByRole(int role, bool ascending, PF_LESS_THAN pfLessThan) {
-    if (m_items.isEmpty()) return;
-    const QList<ZEPHTreeItem*> snapshot = m_items;
+    Q_D(ZEPHTreeModel);
+    if (d->rows.isEmpty()) return;
+    const QList<ZEPHTreeItem*> snapshot = d->rows.items();
     const RoleSort sort(snapshot, role);
     QVector<int> order;
     bool sorted = true;
@@ -107,13 +73,13 @@ void ZEPHTreeModel::SortByRole(int role, bool ascending, PF_LESS_THAN pfLessThan
     } else {
         order = sort.orderByType(ascending);
     }
-    if (sorted && m_items.isSharedWith(snapshot)) putRowsInOrder(snapshot, order);
-    emit dataChanged(index(0, 0), index(m_items.size() - 1, 0), QVector<int>());
-    setKeepSortingFlag(None);
+    if (sorted && d->rows.items().isSharedWith(snapshot)) d->putRowsInOrder(snapshot, order);
+    emit dataChanged(index(0, 0), index(d->rows.count() - 1, 0), QVector<int>());
+    d->setKeepSortingFlag(None);
 }
 
 void ZEPHTreeModel::SortByRoleAndKeep(const QString& roleName, bool ascending, PF_LESS_THAN pfLessThan) {
-    SortByRoleAndKeep(roleForName(roleName), ascending, std::move(pfLessThan));
+    SortByRoleAndKeep(d_func()->roleForName(roleName), ascending, std::move(pfLessThan));
 }
 
 void ZEPHTreeModel::SortByRoleAndKeep(int role, bool ascending, PF_LESS_THAN pfLessThan) {
@@ -122,102 +88,118 @@ void ZEPHTreeModel::SortByRoleAndKeep(int role, bool ascending, PF_LESS_THAN pfL
     QVariantMap rule;
     rule.insert(QStringLiteral("RoleName"), QVariant(roleNames().value(role)));
     rule.insert(QStringLiteral("Ascending"), QVariant(ascending));
-    setKeepSorting(KeepSorting, QVariantList{rule});
+    d_func()->setKeepSorting(KeepSorting, QVariantList{rule});
 }
 
-// Puts the rows of `snapshot` (the current rows) in `order`; persistent indexes (selections, a
-// view's current item, proxies inside a layout change) stay on their items.
-void ZEPHTreeModel::putRowsInOrder(const QList<ZEPHTreeItem*>& snapshot, const QVector<int>& order) {
-    setRowOrder(permuted(snapshot, order));
-    const QModelIndexList from = persistentIndexList();
-    changePersistentIndexList(from, movedIndexes(this, from, order));
+// Persistent indexes (selections, a view's current item, proxies inside a layout change) stay on
+// their items.
+void ZEPHTreeModelPrivate::putRowsInOrder(const QList<ZEPHTreeItem*>& snapshot, const QVector<int>& order) {
+    Q_Q(ZEPHTreeModel);
+    rows.setOrder(permuted(snapshot, order));
+    const QModelIndexList from = q->persistentIndexList();
+    q->changePersistentIndexList(from, movedIndexes(q, from, order));
 }
 
-void ZEPHTreeModel::SortByRoleByQMLFunction(const QString& roleName, bool ascending, QString fileName,
-                                            QString compareFunctionName) {
-    SortByRoleByQMLFunction(roleForName(roleName), ascending, std::move(fileName),
-                            std::move(compareFunctionName));
-}
-
-void ZEPHTreeModel::SortByRoleByQMLFunction(int role, bool ascending, QString fileName,
-                                            QString compareFunctionName) {
-    if (fileName.isEmpty() || compareFunctionName.isEmpty()) return;
-    const QList<ZEPHTreeItem*> snapshot = m_items;
+// The two file sorts: `prepare` makes the engine that runs the compare function and the comparison
+// it offers (none: the built-in comparison by type), or answers false when there is no function to
+// call, and then nothing happens. The objects that the values hold keep their ownership through the
+// engine's end. The sort is announced as a layout change, with a reset after it when `resetAfter`.
+void ZEPHTreeModelPrivate::sortByFile(int role, bool ascending, bool resetAfter,
+                                      const std::function<bool(FileComparison*)>& prepare) {
+    Q_Q(ZEPHTreeModel);
+    const QList<ZEPHTreeItem*> snapshot = rows.items();
     const RoleSort sort(snapshot, role);
     QVector<int> order;
     bool sorted = true;
     {
         const EngineObjectGuard guard(sort.values());
-        QQmlEngine engine;
-        engine.setOutputWarningsToStandardError(false);
-        const QmlComparator comparator(&engine, fileName, compareFunctionName);
+        FileComparison comparison;
+        if (!prepare(&comparison)) return;
         try {
-            // Without an object the comparison falls through to the built-in one.
-            order = comparator.hasObject() ? sort.orderBy(std::cref(comparator), ascending)
-                                           : sort.orderByType(ascending);
+            order = comparison.compare ? sort.orderBy(comparison.compare, ascending)
+                                       : sort.orderByType(ascending);
         } catch (...) {
             sorted = false;
         }
     }
-    sorted = sorted && m_items.isSharedWith(snapshot);
+    sorted = sorted && rows.items().isSharedWith(snapshot);
 
     // Proxies and selections keep their persistent indexes on the same items.
-    emit layoutAboutToBeChanged(QList<QPersistentModelIndex>(), NoLayoutChangeHint);
+    emit q->layoutAboutToBeChanged(QList<QPersistentModelIndex>(), QAbstractItemModel::NoLayoutChangeHint);
     if (sorted) putRowsInOrder(snapshot, order);
-    emit dataChanged(index(0, 0), index(m_items.size() - 1, 0), QVector<int>());
-    emit layoutChanged(QList<QPersistentModelIndex>(), NoLayoutChangeHint);
+    emit q->dataChanged(q->index(0, 0), q->index(rows.count() - 1, 0), QVector<int>());
+    emit q->layoutChanged(QList<QPersistentModelIndex>(), QAbstractItemModel::NoLayoutChangeHint);
+    if (resetAfter) {
+        q->beginResetModel();
+        q->endResetModel();
+    }
+}
+
+void ZEPHTreeModel::SortByRoleByQMLFunction(const QString& roleName, bool ascending, QString fileName,
+                                            QString compareFunctionName) {
+    SortByRoleByQMLFunction(d_func()->roleForName(roleName), ascending, std::move(fileName),
+                            std::move(compareFunctionName));
+}
+
+// Without a root object the comparison falls through to the built-in one.
+void ZEPHTreeModel::SortByRoleByQMLFunction(int role, bool ascending, QString fileName,
+                                            QString compareFunctionName) {
+    if (fileName.isEmpty() || compareFunctionName.isEmpty()) return;
+    d_func()->sortByFile(role, ascending, false, [&](ZEPHTreeModelPrivate::FileComparison* comparison) {
+        auto* engine = new QQmlEngine;
+        comparison->engine.reset(engine);
+        engine->setOutputWarningsToStandardError(false);
+        auto comparator = std::make_shared<const QmlComparator>(engine, fileName, compareFunctionName);
+        if (comparator->hasObject())
+            comparison->compare = [comparator](const QVariant& placed, const QVariant& incoming) {
+                return (*comparator)(placed, incoming);
+            };
+        return true;
+    });
 }
 
 void ZEPHTreeModel::SortByRoleByScriptFunction(const QString& roleName, bool ascending, QString fileName,
                                                QString compareFunctionName) {
-    SortByRoleByScriptFunction(roleForName(roleName), ascending, std::move(fileName),
+    SortByRoleByScriptFunction(d_func()->roleForName(roleName), ascending, std::move(fileName),
                                std::move(compareFunctionName));
 }
 
+// A program whose global of that name is an error (it is missing, or the program threw) sorts
+// nothing and announces nothing.
 void ZEPHTreeModel::SortByRoleByScriptFunction(int role, bool ascending, QString fileName,
                                                QString compareFunctionName) {
     if (fileName.isEmpty() || compareFunctionName.isEmpty()) return;
     QString program;
     if (!CompareFile::readText(fileName, &program)) return;
-    const QList<ZEPHTreeItem*> snapshot = m_items;
-    const RoleSort sort(snapshot, role);
-    QVector<int> order;
-    bool sorted = true;
-    {
-        const EngineObjectGuard guard(sort.values());
-        QJSEngine engine;
-        engine.evaluate(program, fileName, 1);
-        const QJSValue function = engine.globalObject().property(compareFunctionName);
-        if (function.isError()) return;
-        const ScriptComparator comparator(&engine, function);
-        try {
-            order = sort.orderBy(std::cref(comparator), ascending);
-        } catch (...) {
-            sorted = false;
-        }
-    }
-    sorted = sorted && m_items.isSharedWith(snapshot);
-
-    emit layoutAboutToBeChanged(QList<QPersistentModelIndex>(), NoLayoutChangeHint);
-    if (sorted) putRowsInOrder(snapshot, order);
-    emit dataChanged(index(0, 0), index(m_items.size() - 1, 0), QVector<int>());
-    emit layoutChanged(QList<QPersistentModelIndex>(), NoLayoutChangeHint);
-    beginResetModel();
-    endResetModel();
+    d_func()->sortByFile(role, ascending, true, [&](ZEPHTreeModelPrivate::FileComparison* comparison) {
+        auto* engine = new QJSEngine;
+        comparison->engine.reset(engine);
+        engine->evaluate(program, fileName, 1);
+        const QJSValue function = engine->globalObject().property(compareFunctionName);
+        if (function.isError()) return false;
+        auto comparator = std::make_shared<const ScriptComparator>(engine, function);
+        comparison->compare = [comparator](const QVariant& placed, const QVariant& incoming) {
+            return (*comparator)(placed, incoming);
+        };
+        return true;
+    });
 }
 
 void ZEPHTreeModel::SortByRules(const QVariantList& rules, int flag) {
-    const RuleSortVisit visit(this);
-    if (!visit.first()) return;
-    setKeepSorting(flag, rules);
+    Q_D(ZEPHTreeModel);
+    CycleGuard guard(t_ruleSortWalk, CycleGuard::PerCall);
+    if (!guard.enter(this)) return;
+    d->setKeepSorting(flag, rules);
     // Child models first, in row order, each with the stored rules and flag (it recurses further
     // itself). Views over shared items do not reach into child models.
-    if (keepSortingFlag() == RecursiveKeepSorting && !(creationFlags() & SharedItemsFlag)) {
-        const QList<ZEPHTreeItem*> items = m_items;
+    if (d->keepSortingFlag() == RecursiveKeepSorting && d->ownsItems()) {
+        const QList<ZEPHTreeItem*> items = d->rows.items();
         for (ZEPHTreeItem* item : items) {
-            if (!hasRow(item)) continue; // taken out by a listener of an earlier child's sort
-            if (ZEPHTreeModel* child = modelOf(item->ChildModel()))
-                RuleSortVisit::descend(child, keepSortingRules(), keepSortingFlag());
+            if (!d->rows.isRow(item)) continue; // taken out by a listener of an earlier child's sort
+            if (ZEPHTreeModel* child = ZEPHTreeModelPrivate::modelOf(item->ChildModel())) {
+                CycleGuard::continueInto(
+                    t_ruleSortWalk, [&] { child->SortByRules(d->keepSortingRules(), d->keepSortingFlag()); });
+            }
         }
     }
     // A large list keeps the state of its sort, so that the re-sort after an insertion only places
@@ -225,23 +207,24 @@ void ZEPHTreeModel::SortByRules(const QVariantList& rules, int flag) {
     // The values kept are only current while every row announces its changes: rows brought in
     // without a value-change connection could change unseen.
     QPointer<RuleSortCache> cache = RuleSortCache::find(this);
-    if (m_hasSilentRows) {
+    if (d->rows.hasSilentRows()) {
         if (cache) cache->invalidate();
         cache = nullptr;
-    } else if (!cache && m_items.size() >= RuleSortCache::MinimumRows && isOwnerThread()) {
+    } else if (!cache && d->rows.count() >= RuleSortCache::MinimumRows && d->isOwnerThread()) {
         cache = RuleSortCache::of(this);
     }
-    const QList<ZEPHTreeItem*> snapshot = m_items;
-    const SortRules compiled(keepSortingRules(), [this](const QString& name) { return roleForName(name); });
+    const QList<ZEPHTreeItem*> snapshot = d->rows.items();
+    const SortRules compiled(d->keepSortingRules(),
+                             [d](const QString& name) { return d->roleForName(name); });
     SortRules::State next;
     const QVector<int> order = compiled.order(snapshot, cache.data(), &next);
-    if (m_items.isSharedWith(snapshot)) {
-        putRowsInOrder(snapshot, order);
-        if (cache) cache->store(m_items, std::move(next));
+    if (d->rows.items().isSharedWith(snapshot)) {
+        d->putRowsInOrder(snapshot, order);
+        if (cache) cache->store(d->rows.items(), std::move(next));
     } else if (cache) {
         cache->invalidate();
     }
     if (cache) cache->setAnnouncing(true);
-    emit dataChanged(index(0, 0), index(m_items.size() - 1, 0), QVector<int>());
+    emit dataChanged(index(0, 0), index(d->rows.count() - 1, 0), QVector<int>());
     if (cache) cache->setAnnouncing(false);
 }

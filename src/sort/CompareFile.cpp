@@ -1,4 +1,4 @@
-#include "CompareFile.h"
+#include "sort/CompareFile.h"
 
 #include <QFile>
 #include <QFileInfo>

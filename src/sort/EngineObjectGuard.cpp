@@ -1,4 +1,4 @@
-#include "EngineObjectGuard.h"
+#include "sort/EngineObjectGuard.h"
 
 #include <QQmlEngine>
 #include <QVariantHash>

@@ -1,6 +1,6 @@
-#include "QmlComparator.h"
+#include "sort/QmlComparator.h"
 
-#include "CompareFile.h"
+#include "sort/CompareFile.h"
 
 #include <QQmlComponent>
 #include <QQmlEngine>

@@ -1,38 +1,58 @@
-#include "RoleSort.h"
+#include "sort/RoleSort.h"
 
-#include "SortEngine.h"
-#include "TypeComparison.h"
-#include "ZEPHTreeItem.h"
-
-#include <QDate>
-#include <QTime>
+#include "core/ValueOrder.h"
+#include "item/ZEPHTreeItem.h"
+#include "sort/SortEngine.h"
+#include "sort/TypeComparison.h"
 
 #include <cmath>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace {
 
-template <typename T> int threeWay(const T& a, const T& b) {
-    return a < b ? -1 : (b < a ? 1 : 0);
+// The sort keys of values of type T: a bool sorts as an int and a character as its code unit, so
+// that they share the sort of a key type that is there anyway; other values are their own keys.
+int sortKey(bool value) {
+    return value;
+}
+ushort sortKey(QChar value) {
+    return value.unicode();
+}
+template <typename T> T sortKey(T value) {
+    return value;
 }
 
-// The built-in comparison on keys read out of values that all have one type. Ascending it is
-// less(x, y) = x < y; descending it is the negation, which places like a stable sort with the
-// reversed ordering. The direction is a run-time choice inside one comparison, so that each key
-// type instantiates the sort once (these instantiations dominate the build time of this file).
-template <typename Key, typename Cmp>
-QVector<int> keyedOrder(std::vector<Key> keys, bool ascending, Cmp cmp) {
-    return SortEngine::keyedStableOrder(
-        std::move(keys), ascending,
-        [&cmp, ascending](const Key& a, const Key& b) { return ascending ? cmp(a, b) : cmp(b, a); });
-}
-
-template <typename Key, typename Read> std::vector<Key> keysOf(const QVector<QVariant>& values, Read read) {
-    std::vector<Key> keys;
-    keys.reserve(values.size());
-    for (const QVariant& value : values)
-        keys.push_back(read(value));
-    return keys;
+// The built-in comparison on the keys of values that all have type T, with T's own comparison.
+// Ascending it is less(x, y) = x < y; descending it is the negation, which places like a stable sort
+// with the reversed ordering. The direction is a run-time choice inside one comparison, so that each
+// key type instantiates the sort once (these instantiations dominate the build time of this file).
+// Empty when T's comparison is no ordering of these values.
+template <typename T> QVector<int> keyedOrder(const QVector<QVariant>& values, bool ascending) {
+    if constexpr (std::is_same<T, QDateTime>::value) {
+        // Date-times in local time compare by local or by UTC time depending on their daylight
+        // saving state, which is not always an ordering.
+        Q_UNUSED(values)
+        Q_UNUSED(ascending)
+        return {};
+    } else {
+        using Key = decltype(sortKey(std::declval<T>()));
+        std::vector<Key> keys;
+        keys.reserve(values.size());
+        for (const QVariant& value : values)
+            keys.push_back(sortKey(ValueOrder::valueAs<T>(value)));
+        if constexpr (std::is_same<T, double>::value) {
+            // NaN compares false with everything, which is no ordering.
+            for (double key : keys) {
+                if (std::isnan(key)) return {};
+            }
+        }
+        return SortEngine::keyedStableOrder(
+            std::move(keys), ascending, [ascending](const Key& a, const Key& b) {
+                return ascending ? ValueOrder::compare(a, b) : ValueOrder::compare(b, a);
+            });
+    }
 }
 
 } // namespace
@@ -100,50 +120,9 @@ QVector<int> RoleSort::orderByType(bool ascending) const {
 // Values of one ordered type, compared with a consistent less-than: the stable sort gives the
 // placement's order. Empty when the type's comparison is not consistent for these values.
 QVector<int> RoleSort::typedOrder(int type, bool ascending) const {
-    switch (type) {
-    case QVariant::String: {
-        auto keys = keysOf<QString>(m_values, [](const QVariant& v) { return v.toString(); });
-        return keyedOrder(std::move(keys), ascending,
-                          [](const QString& a, const QString& b) { return QString::compare(a, b); });
-    }
-    case QVariant::Bool:
-        return keyedOrder(keysOf<int>(m_values, [](const QVariant& v) { return int(v.toBool()); }), ascending,
-                          threeWay<int>);
-    case QVariant::Int:
-        return keyedOrder(keysOf<int>(m_values, [](const QVariant& v) { return v.toInt(); }), ascending,
-                          threeWay<int>);
-    case QVariant::UInt:
-        return keyedOrder(keysOf<uint>(m_values, [](const QVariant& v) { return v.toUInt(); }), ascending,
-                          threeWay<uint>);
-    case QVariant::LongLong:
-        return keyedOrder(keysOf<qlonglong>(m_values, [](const QVariant& v) { return v.toLongLong(); }),
-                          ascending, threeWay<qlonglong>);
-    case QVariant::ULongLong:
-        return keyedOrder(keysOf<qulonglong>(m_values, [](const QVariant& v) { return v.toULongLong(); }),
-                          ascending, threeWay<qulonglong>);
-    case QVariant::Char:
-        return keyedOrder(keysOf<ushort>(m_values, [](const QVariant& v) { return v.toChar().unicode(); }),
-                          ascending, threeWay<ushort>);
-    case QVariant::Double: {
-        auto keys = keysOf<double>(m_values, [](const QVariant& v) { return v.toDouble(); });
-        // NaN compares false with everything, which is no ordering.
-        for (double key : keys) {
-            if (std::isnan(key)) return {};
-        }
-        return keyedOrder(std::move(keys), ascending, threeWay<double>);
-    }
-    case QVariant::ByteArray:
-        return keyedOrder(keysOf<QByteArray>(m_values, [](const QVariant& v) { return v.toByteArray(); }),
-                          ascending, [](const QByteArray& a, const QByteArray& b) { return qstrcmp(a, b); });
-    case QVariant::Date:
-        return keyedOrder(keysOf<QDate>(m_values, [](const QVariant& v) { return v.toDate(); }), ascending,
-                          threeWay<QDate>);
-    case QVariant::Time:
-        return keyedOrder(keysOf<QTime>(m_values, [](const QVariant& v) { return v.toTime(); }), ascending,
-                          threeWay<QTime>);
-    default:
-        // Date-times in local time compare by local or by UTC time depending on their daylight
-        // saving state, which is not always an ordering.
-        return {};
-    }
+    QVector<int> order;
+    ValueOrder::withOrderedType(type, [&](auto valueType) {
+        order = keyedOrder<typename decltype(valueType)::type>(m_values, ascending);
+    });
+    return order;
 }

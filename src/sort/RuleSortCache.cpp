@@ -1,4 +1,4 @@
-#include "RuleSortCache.h"
+#include "sort/RuleSortCache.h"
 
 #include <QAbstractItemModel>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SortRules.h"
+#include "sort/SortRules.h"
 
 #include <QList>
 #include <QObject>

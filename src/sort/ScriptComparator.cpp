@@ -1,4 +1,4 @@
-#include "ScriptComparator.h"
+#include "sort/ScriptComparator.h"
 
 #include <QJSEngine>
 

@@ -1,4 +1,4 @@
-#include "SortEngine.h"
+#include "sort/SortEngine.h"
 
 #include <QMultiMap>
 

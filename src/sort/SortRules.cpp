@@ -1,8 +1,8 @@
-#include "SortRules.h"
+#include "sort/SortRules.h"
 
-#include "RuleSortCache.h"
-#include "SortEngine.h"
-#include "ZEPHTreeItem.h"
+#include "item/ZEPHTreeItem.h"
+#include "sort/RuleSortCache.h"
+#include "sort/SortEngine.h"
 
 #include <typeinfo>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "FilterModelImp.h"
+#include "views/FilterModelImp.h"
 
 #include <QJSValue>
 #include <QSet>
@@ -8,7 +8,7 @@
 FilterModelImp::FilterModelImp(ZEPHTreeModel* source, const QVariantList& filterRules, bool orAllRules,
                                int newItemPos)
     : ZEPHTreeModel(nullptr, source ? source->roleNames() : QHash<int, QByteArray>(),
-                    JavaScriptOwnershipFlag | SharedItemsFlag),
+                    ZEPHTreeModelPrivate::JavaScriptOwnershipFlag | ZEPHTreeModelPrivate::SharedItemsFlag),
       m_source(source), m_filterRules(filterRules), m_orAllRules(orAllRules), m_newItemPos(newItemPos),
       m_rules(filterRules, orAllRules) {
     start();
@@ -17,7 +17,7 @@ FilterModelImp::FilterModelImp(ZEPHTreeModel* source, const QVariantList& filter
 FilterModelImp::FilterModelImp(ZEPHTreeModel* source, PF_USER_FILTER predicate, const QVariant& userRules,
                                int newItemPos)
     : ZEPHTreeModel(nullptr, source ? source->roleNames() : QHash<int, QByteArray>(),
-                    JavaScriptOwnershipFlag | SharedItemsFlag),
+                    ZEPHTreeModelPrivate::JavaScriptOwnershipFlag | ZEPHTreeModelPrivate::SharedItemsFlag),
       m_source(source), m_userRules(userRules), m_predicate(std::move(predicate)), m_newItemPos(newItemPos) {
     start();
 }
@@ -33,7 +33,7 @@ QVariant FilterModelImp::userRulesOf(const QVariant& value) {
 
 // The view's rows are its own item list.
 void FilterModelImp::start() {
-    setViewLink(new ViewLink(this, true));
+    base()->setViewLink(new ViewLink(this, true));
     if (!m_source) return;
     sourceLink()->addListener(this);
     connectSource();
@@ -156,7 +156,7 @@ void FilterModelImp::removeRuns(QList<ZEPHTreeItem*> items) {
     QVector<QPair<int, ZEPHTreeItem*>> ordered;
     ordered.reserve(items.size());
     for (ZEPHTreeItem* item : items)
-        ordered.append({rowOf(item), item});
+        ordered.append({base()->rows.rowOf(item), item});
     std::sort(ordered.begin(), ordered.end());
     ordered.erase(std::unique(ordered.begin(), ordered.end()), ordered.end());
     int i = ordered.size() - 1;
@@ -165,7 +165,7 @@ void FilterModelImp::removeRuns(QList<ZEPHTreeItem*> items) {
         --i;
         // Listeners of an earlier run may have changed the rows; only current rows are removed.
         if (!hasRow(tail)) continue;
-        const int last = rowOf(tail);
+        const int last = base()->rows.rowOf(tail);
         int first = last;
         while (i >= 0 && first > 0 && FindItem(first - 1) == ordered.at(i).second) {
             --first;
@@ -202,7 +202,7 @@ void FilterModelImp::sourceDropsSilently(const QList<ZEPHTreeItem*>& items) {
                         m_leaving.end());
     }
     if (held.isEmpty()) return;
-    viewLinkOf(this)->tellSilentDrop(held);
+    ZEPHTreeModelPrivate::viewLinkOf(this)->tellSilentDrop(held);
     removeRuns(std::move(held));
 }
 
@@ -300,10 +300,10 @@ void FilterModelImp::SourceModelDataChangedHandler(const QModelIndex& topLeft,
         const int count = rowCount();
         beginInsertRows(QModelIndex(), count, count + arriving.size() - 1);
         for (ZEPHTreeItem* item : arriving)
-            appendRowSilently(item);
+            base()->appendRowSilently(item);
         endInsertRows();
     }
-    if (keepSortingFlag() != None)
+    if (base()->keepSortingFlag() != None)
         KeepSortingCheck();
     else if (rowCount() > 0 && allNew)
         emit dataChanged(index(0, 0), index(rowCount() - 1, 0), QVector<int>());
@@ -363,12 +363,12 @@ void FilterModelImp::ChildModelValueChangedHandler() {
 // A new filter view over the item's child model with this view's rules; none for an item without
 // a child model or whose child object is not one of this library's models.
 QVariant FilterModelImp::childFilterView(const ZEPHTreeItem* item, bool resort, bool asListModel) const {
-    ZEPHTreeModel* child = modelOf(item->ChildModel());
+    ZEPHTreeModel* child = ZEPHTreeModelPrivate::modelOf(item->ChildModel());
     if (!child) return QVariant();
     QObject* view = child->GetFilterModel(m_filterRules, m_orAllRules, POS_TAIL);
-    ZEPHTreeModel* childView = modelOf(view);
-    if (resort && childView && keepSortingFlag() == RecursiveKeepSorting)
-        childView->SortByRules(keepSortingRules(), RecursiveKeepSorting);
+    ZEPHTreeModel* childView = ZEPHTreeModelPrivate::modelOf(view);
+    if (resort && childView && base()->keepSortingFlag() == RecursiveKeepSorting)
+        childView->SortByRules(base()->keepSortingRules(), RecursiveKeepSorting);
     if (asListModel) return QVariant::fromValue<QAbstractListModel*>(childView);
     return QVariant::fromValue<QObject*>(view);
 }
@@ -417,14 +417,4 @@ QVariant FilterModelImp::FindItemValueEx(const QString& id, int role, bool inclu
 QVariant FilterModelImp::FindItemValueEx(const QString& id, const QString& roleName,
                                          bool includeChildModel) const {
     return valueOf(FindItem(id, includeChildModel), roleName);
-}
-
-// The model's filter view factories -------------------------------------------------------------
-
-QObject* ZEPHTreeModel::GetFilterModel(QVariantList filterRules, bool orAllRules, int newItemPos) {
-    return new FilterModelImp(this, filterRules, orAllRules, newItemPos);
-}
-
-QObject* ZEPHTreeModel::GetFilterModelByUserDefinedRules(QVariant filterRules, int newItemPos) {
-    return new FilterModelImp(this, m_userFilter, FilterModelImp::userRulesOf(filterRules), newItemPos);
 }

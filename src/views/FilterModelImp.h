@@ -1,8 +1,9 @@
 #pragma once
 
-#include "FilterRules.h"
-#include "ViewLink.h"
-#include "ZEPHTreeModel.h"
+#include "model/ViewLink.h"
+#include "model/ZEPHTreeModel.h"
+#include "model/ZEPHTreeModelPrivate.h"
+#include "views/FilterRules.h"
 
 #include <QPointer>
 
@@ -55,7 +56,10 @@ private:
     void connectSource();
     bool refilter();
     bool passes(const ZEPHTreeItem* item) const;
-    ViewLink* sourceLink() const { return viewLinkOf(m_source.data()); }
+    ZEPHTreeModelPrivate* base() { return ZEPHTreeModelPrivate::get(this); }
+    const ZEPHTreeModelPrivate* base() const { return ZEPHTreeModelPrivate::get(this); }
+    bool hasRow(const ZEPHTreeItem* item) const { return base()->rows.isRow(item); }
+    ViewLink* sourceLink() const { return ZEPHTreeModelPrivate::viewLinkOf(m_source.data()); }
     ZEPHTreeItem* sourceItem(int row) const;
     void followChildModel(ZEPHTreeItem* item);
     void addAtNewItemPos(const QList<ZEPHTreeItem*>& items);

@@ -1,7 +1,7 @@
-#include "FilterRules.h"
+#include "views/FilterRules.h"
 
-#include "ZEPHTreeItem.h"
-#include "ZEPHTreeModel.h"
+#include "item/ZEPHTreeItem.h"
+#include "model/ZEPHTreeModel.h"
 
 #include <QVariantMap>
 
@@ -19,10 +19,6 @@ bool isOrdered(int code) {
 }
 bool isSubstring(int code) {
     return code == ZEPHTreeModel::SubStr || code == ZEPHTreeModel::InsensitiveSubStr;
-}
-
-template <typename T> int threeWay(const T& a, const T& b) {
-    return a < b ? -1 : (b < a ? 1 : 0);
 }
 
 // The text a substring comparison searches: string lists are joined with the separator.
@@ -70,18 +66,7 @@ FilterRules::Comparison FilterRules::compile(int code, const QVariant& value) {
     if (isOrdered(code)) {
         // The item value's type picks the comparison and the rule value is converted to it; every
         // conversion is made here once instead of once per item.
-        op.boolValue = value.toBool();
-        op.intValue = value.toInt();
-        op.uintValue = value.toUInt();
-        op.longLongValue = value.toLongLong();
-        op.uLongLongValue = value.toULongLong();
-        op.doubleValue = value.toDouble();
-        op.charValue = value.toChar();
-        op.stringValue = value.toString();
-        op.byteArrayValue = value.toByteArray();
-        op.dateValue = value.toDate();
-        op.timeValue = value.toTime();
-        op.dateTimeValue = value.toDateTime();
+        op.ordered = ValueOrder::AllTypes(value);
     } else if (isSubstring(code)) {
         op.text = textOf(value);
         op.lowerText = op.text.toLower();
@@ -89,8 +74,8 @@ FilterRules::Comparison FilterRules::compile(int code, const QVariant& value) {
     return comparison;
 }
 
-// Decides a comparison code from the order of the item value against the rule value (-1 less,
-// 1 greater, 0 neither).
+// Decides a comparison code from the order of the item value against the rule value (below 0
+// less, above 0 greater, 0 neither).
 bool FilterRules::decide(int code, int order) {
     switch (code) {
     case ZEPHTreeModel::Eq:
@@ -115,7 +100,7 @@ bool FilterRules::holds(const Comparison& comparison, const QString& itemText) {
     if (code == ZEPHTreeModel::SubStr) return itemText.indexOf(op.text, 0, Qt::CaseSensitive) >= 0;
     if (code == ZEPHTreeModel::InsensitiveSubStr)
         return itemText.toLower().indexOf(op.lowerText, 0, Qt::CaseSensitive) >= 0;
-    return isOrdered(code) && decide(code, threeWay(itemText, op.stringValue));
+    return isOrdered(code) && decide(code, ValueOrder::compare(itemText, op.ordered.as<QString>()));
 }
 
 bool FilterRules::holds(const Comparison& comparison, const QVariant& itemValue) {
@@ -123,51 +108,13 @@ bool FilterRules::holds(const Comparison& comparison, const QVariant& itemValue)
     const Operand& op = comparison.operand;
     if (isSubstring(code)) return holds(comparison, textOf(itemValue));
     if (!isOrdered(code)) return false;
-    // -1: item value less than the rule value, 1: greater, 0: neither (also for types that have no
-    // order, such as maps, lists, objects and invalid values).
+    // Below 0: item value less than the rule value, above 0: greater, 0: neither (also for types
+    // that have no order, such as maps, lists, objects and invalid values).
     int order = 0;
-    switch (itemValue.type()) {
-    case QVariant::Bool:
-        order = threeWay(itemValue.toBool(), op.boolValue);
-        break;
-    case QVariant::Int:
-        order = threeWay(itemValue.toInt(), op.intValue);
-        break;
-    case QVariant::UInt:
-        order = threeWay(itemValue.toUInt(), op.uintValue);
-        break;
-    case QVariant::LongLong:
-        order = threeWay(itemValue.toLongLong(), op.longLongValue);
-        break;
-    case QVariant::ULongLong:
-        order = threeWay(itemValue.toULongLong(), op.uLongLongValue);
-        break;
-    case QVariant::Double:
-        order = threeWay(itemValue.toDouble(), op.doubleValue);
-        break;
-    case QVariant::Char:
-        order = threeWay(itemValue.toChar(), op.charValue);
-        break;
-    case QVariant::String:
-        order = threeWay(itemValue.toString(), op.stringValue);
-        break;
-    case QVariant::ByteArray: {
-        const int r = qstrcmp(itemValue.toByteArray(), op.byteArrayValue);
-        order = r < 0 ? -1 : (r > 0 ? 1 : 0);
-        break;
-    }
-    case QVariant::Date:
-        order = threeWay(itemValue.toDate(), op.dateValue);
-        break;
-    case QVariant::Time:
-        order = threeWay(itemValue.toTime(), op.timeValue);
-        break;
-    case QVariant::DateTime:
-        order = threeWay(itemValue.toDateTime(), op.dateTimeValue);
-        break;
-    default:
-        break;
-    }
+    ValueOrder::withOrderedType(itemValue.type(), [&](auto type) {
+        using T = typename decltype(type)::type;
+        order = ValueOrder::compare(ValueOrder::valueAs<T>(itemValue), op.ordered.as<T>());
+    });
     return decide(code, order);
 }
 

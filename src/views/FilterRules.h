@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QByteArray>
-#include <QChar>
-#include <QDateTime>
+#include "core/ValueOrder.h"
+
 #include <QSet>
 #include <QString>
 #include <QVariant>
@@ -34,20 +33,9 @@ public:
 private:
     // The rule value in each form a comparison may need.
     struct Operand {
-        bool boolValue = false;
-        int intValue = 0;
-        uint uintValue = 0;
-        qlonglong longLongValue = 0;
-        qulonglong uLongLongValue = 0;
-        double doubleValue = 0;
-        QChar charValue;
-        QString stringValue;
-        QByteArray byteArrayValue;
-        QDate dateValue;
-        QTime timeValue;
-        QDateTime dateTimeValue;
-        QString text;      // the substring searched for
-        QString lowerText; // the same, lower-cased
+        ValueOrder::AllTypes ordered; // for the ordered comparisons, by the item value's type
+        QString text;                 // the substring searched for
+        QString lowerText;            // the same, lower-cased
     };
     struct Comparison {
         int code = 0;

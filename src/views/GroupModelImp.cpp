@@ -1,4 +1,4 @@
-#include "GroupModelImp.h"
+#include "views/GroupModelImp.h"
 
 #include <QSet>
 
@@ -7,21 +7,22 @@
 
 GroupModelImp::GroupModelImp(ZEPHTreeModel* source, int role, bool keepSortWithSource)
     : ZEPHTreeModel(nullptr, source ? source->roleNames() : QHash<int, QByteArray>(),
-                    JavaScriptOwnershipFlag),
+                    ZEPHTreeModelPrivate::JavaScriptOwnershipFlag),
       m_source(source), m_keepSortWithSource(keepSortWithSource) {
-    setViewLink(new ViewLink(this, true));
+    ZEPHTreeModelPrivate::get(this)->setViewLink(new ViewLink(this, true));
     if (!source) return;
     sourceLink()->addListener(this);
-    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &GroupModelImp::sourceAboutToBeReset);
-    connect(source, &QAbstractItemModel::modelReset, this, &GroupModelImp::sourceReset);
+    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &GroupModelImp::onSourceAboutToBeReset);
+    connect(source, &QAbstractItemModel::modelReset, this, &GroupModelImp::onSourceReset);
     connect(source, &QAbstractItemModel::dataChanged, this, &GroupModelImp::SourceModelDataChangedHandler);
     connect(source, &QAbstractItemModel::rowsInserted, this, &GroupModelImp::SourceModelItemAddedHandler);
-    connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this, &GroupModelImp::sourceAboutToRemove);
+    connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            &GroupModelImp::onSourceRowsAboutToBeRemoved);
     connect(source, &QAbstractItemModel::rowsRemoved, this, &GroupModelImp::SourceModelItemRemovedHandler);
     connect(source, &ZEPHTreeModel::allItemRemoved, this, &GroupModelImp::SourceModelAllItemRemovedHandler);
     connect(source, &QAbstractItemModel::layoutAboutToBeChanged, this,
-            &GroupModelImp::sourceLayoutAboutToBeChanged);
-    connect(source, &QAbstractItemModel::layoutChanged, this, &GroupModelImp::sourceLayoutChanged);
+            &GroupModelImp::onSourceLayoutAboutToBeChanged);
+    connect(source, &QAbstractItemModel::layoutChanged, this, &GroupModelImp::onSourceLayoutChanged);
     if (role != m_groupRole) regroup(role);
 }
 
@@ -191,7 +192,7 @@ void GroupModelImp::sourceDropsSilently(const QList<ZEPHTreeItem*>& items) {
     }
     for (const QString& value : qAsConst(values)) {
         if (MemberModel* memberModel = memberModelOf(groupItem(value)))
-            viewLinkOf(memberModel)->tellSilentDrop(byValue.value(value));
+            ZEPHTreeModelPrivate::viewLinkOf(memberModel)->tellSilentDrop(byValue.value(value));
     }
     for (ZEPHTreeItem* item : qAsConst(members))
         removeMember(item);
@@ -204,7 +205,7 @@ void GroupModelImp::dropDeparted() {
     QSet<const QObject*> seen;
     const QList<ZEPHTreeItem*> groups = *GetModelItemList();
     for (ZEPHTreeItem* group : groups) {
-        ZEPHTreeModel* memberModel = modelOf(group->ChildModel());
+        ZEPHTreeModel* memberModel = ZEPHTreeModelPrivate::modelOf(group->ChildModel());
         if (!memberModel) continue;
         for (ZEPHTreeItem* item : qAsConst(*memberModel->GetModelItemList())) {
             if (m_members.contains(item) && !isSourceRow(item) && !seen.contains(item)) {
@@ -257,7 +258,7 @@ void GroupModelImp::SourceModelItemAddedHandler(const QModelIndex& parent, int s
 
 // The leaving items are noted while they are still rows; the removal handler drops those that the
 // source no longer holds once the removal is complete.
-void GroupModelImp::sourceAboutToRemove(const QModelIndex& parent, int start, int end) {
+void GroupModelImp::onSourceRowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) {
     Q_UNUSED(parent)
     if (!grouping() || start < 0 || end < start) return;
     const int count = m_source->rowCount();
@@ -284,25 +285,25 @@ void GroupModelImp::SourceModelAllItemRemovedHandler() {
     forgetAllMembers();
 }
 
-void GroupModelImp::sourceAboutToBeReset() {
+void GroupModelImp::onSourceAboutToBeReset() {
     beginResetModel();
 }
 
 // The reset is passed on; then the groups catch up with rows that came or went, keeping the
 // groups and member models that stay (also when keeping the source's order).
-void GroupModelImp::sourceReset() {
+void GroupModelImp::onSourceReset() {
     endResetModel();
     if (grouping()) reconcile();
 }
 
-void GroupModelImp::sourceLayoutAboutToBeChanged() {
+void GroupModelImp::onSourceLayoutAboutToBeChanged() {
     m_sourceInLayout = true;
     emit layoutAboutToBeChanged();
 }
 
 // The layout change is passed on. A data change that came inside it (a sort's) regroups once now,
 // when keeping the source's order; otherwise the groups catch up with the source's rows.
-void GroupModelImp::sourceLayoutChanged() {
+void GroupModelImp::onSourceLayoutChanged() {
     m_sourceInLayout = false;
     emit layoutChanged();
     const QVector<QPair<int, int>> deferred = std::exchange(m_deferredChanges, QVector<QPair<int, int>>());
@@ -314,21 +315,13 @@ void GroupModelImp::sourceLayoutChanged() {
 }
 
 GroupModelImp::MemberModel::MemberModel(QObject* parent, const QHash<int, QByteArray>& roles)
-    : ZEPHTreeModel(parent, roles, SharedItemsFlag) {
-    setViewLink(new ViewLink(this, true));
+    : ZEPHTreeModel(parent, roles, ZEPHTreeModelPrivate::SharedItemsFlag) {
+    ZEPHTreeModelPrivate::get(this)->setViewLink(new ViewLink(this, true));
 }
 
 void GroupModelImp::MemberModel::removeMember(ZEPHTreeItem* item, const QString& id) {
-    if (!hasRow(item)) return;
+    if (!ZEPHTreeModelPrivate::get(this)->rows.isRow(item)) return;
     RemoveOne(item);
     emit itemsRemoved(QStringList{id});
     emit rowCountChanged();
-}
-
-QObject* ZEPHTreeModel::GetGroupModel(int role, bool keepSortWithSource) {
-    return new GroupModelImp(this, role, keepSortWithSource);
-}
-
-QObject* ZEPHTreeModel::GetGroupModel(const QString& roleName, bool keepSortWithSource) {
-    return GetGroupModel(roleForName(roleName), keepSortWithSource);
 }

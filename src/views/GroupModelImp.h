@@ -1,7 +1,8 @@
 #pragma once
 
-#include "ViewLink.h"
-#include "ZEPHTreeModel.h"
+#include "model/ViewLink.h"
+#include "model/ZEPHTreeModel.h"
+#include "model/ZEPHTreeModelPrivate.h"
 
 #include <QHash>
 #include <QPair>
@@ -30,13 +31,6 @@ public slots:
     void SourceModelItemAddedHandler(const QModelIndex& parent, int start, int end);
     void SourceModelItemRemovedHandler(const QModelIndex& parent, int start, int end);
     void SourceModelAllItemRemovedHandler();
-
-private slots:
-    void sourceAboutToRemove(const QModelIndex& parent, int start, int end);
-    void sourceAboutToBeReset();
-    void sourceReset();
-    void sourceLayoutAboutToBeChanged();
-    void sourceLayoutChanged();
 
 private:
     // A group's member model: a plain model of shared items to everyone else.
@@ -69,7 +63,12 @@ private:
     MemberModel* newMemberModel();
     void track(ZEPHTreeItem* item, const QString& value);
     void forgetAllMembers();
-    ViewLink* sourceLink() const { return viewLinkOf(m_source.data()); }
+    void onSourceRowsAboutToBeRemoved(const QModelIndex& parent, int start, int end);
+    void onSourceAboutToBeReset();
+    void onSourceReset();
+    void onSourceLayoutAboutToBeChanged();
+    void onSourceLayoutChanged();
+    ViewLink* sourceLink() const { return ZEPHTreeModelPrivate::viewLinkOf(m_source.data()); }
     /// Member models pass the notice on to the views made from them, then the members go.
     void sourceDropsSilently(const QList<ZEPHTreeItem*>& items) override;
     /// Drops members that are no longer rows of the source, in group and member order.

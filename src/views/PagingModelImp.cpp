@@ -1,4 +1,4 @@
-#include "PagingModelImp.h"
+#include "views/PagingModelImp.h"
 
 #include <limits>
 
@@ -32,7 +32,7 @@ public:
     }
 
 private:
-    ViewLink* sourceLink() const { return viewLinkOf(m_view->m_source.data()); }
+    ViewLink* sourceLink() const { return ZEPHTreeModelPrivate::viewLinkOf(m_view->m_source.data()); }
 
     PagingModelImp* m_view;
 };
@@ -40,16 +40,16 @@ private:
 // With numPerPage 0 every row is on one page.
 PagingModelImp::PagingModelImp(ZEPHTreeModel* source, unsigned int numPerPage)
     : ZEPHTreeModel(nullptr, source ? source->roleNames() : QHash<int, QByteArray>(),
-                    JavaScriptOwnershipFlag | SharedItemsFlag),
+                    ZEPHTreeModelPrivate::JavaScriptOwnershipFlag | ZEPHTreeModelPrivate::SharedItemsFlag),
       m_source(source), m_numPerPage(numPerPage == 0 ? std::numeric_limits<quint32>::max() : numPerPage) {
-    setViewLink(new Link(this));
+    ZEPHTreeModelPrivate::get(this)->setViewLink(new Link(this));
     updateTotalPages();
     m_rowCount = pageRowCount();
     if (!source) return;
-    viewLinkOf(source)->addListener(this);
-    connect(source, &QObject::destroyed, this, &PagingModelImp::sourceDestroyed);
-    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &PagingModelImp::sourceAboutToBeReset);
-    connect(source, &QAbstractItemModel::modelReset, this, &PagingModelImp::sourceReset);
+    ZEPHTreeModelPrivate::viewLinkOf(source)->addListener(this);
+    connect(source, &QObject::destroyed, this, &PagingModelImp::onSourceDestroyed);
+    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &PagingModelImp::onSourceAboutToBeReset);
+    connect(source, &QAbstractItemModel::modelReset, this, &PagingModelImp::onSourceReset);
     connect(source, &QAbstractItemModel::dataChanged, this, &PagingModelImp::SourceModelDataChangedHandler);
     connect(source, &QAbstractItemModel::rowsInserted, this, &PagingModelImp::SourceModelCountChangedHandler);
     connect(source, &QAbstractItemModel::rowsRemoved, this, &PagingModelImp::SourceModelCountChangedHandler);
@@ -59,11 +59,11 @@ PagingModelImp::PagingModelImp(ZEPHTreeModel* source, unsigned int numPerPage)
 }
 
 PagingModelImp::~PagingModelImp() {
-    if (m_source) viewLinkOf(m_source.data())->removeListener(this);
+    if (m_source) ZEPHTreeModelPrivate::viewLinkOf(m_source.data())->removeListener(this);
 }
 
 void PagingModelImp::sourceDropsSilently(const QList<ZEPHTreeItem*>& items) {
-    viewLinkOf(this)->tellSilentDrop(items);
+    ZEPHTreeModelPrivate::viewLinkOf(this)->tellSilentDrop(items);
 }
 
 int PagingModelImp::sourceCount() const {
@@ -217,7 +217,7 @@ void PagingModelImp::SourceModelDataChangedHandler(const QModelIndex& topLeft,
 }
 
 // A source emptied before it died has announced its rows already; any others go now.
-void PagingModelImp::sourceDestroyed() {
+void PagingModelImp::onSourceDestroyed() {
     updateTotalPages();
     if (m_page != 0) {
         m_page = 0;
@@ -226,13 +226,13 @@ void PagingModelImp::sourceDestroyed() {
     announceRowCount();
 }
 
-void PagingModelImp::sourceAboutToBeReset() {
+void PagingModelImp::onSourceAboutToBeReset() {
     beginResetModel();
 }
 
 // A reset may change anything: the counts and the page follow the source inside the reset, and
 // their notifications come after it.
-void PagingModelImp::sourceReset() {
+void PagingModelImp::onSourceReset() {
     const int oldTotal = m_totalPage;
     const int oldPage = m_page;
     const int oldRows = m_rowCount;
@@ -243,8 +243,4 @@ void PagingModelImp::sourceReset() {
     if (m_totalPage != oldTotal) emit totalPageChanged(m_totalPage);
     if (m_page != oldPage) emit pageChanged(m_page);
     if (m_rowCount != oldRows) emit rowCountChanged();
-}
-
-QObject* ZEPHTreeModel::GetPagingModel(unsigned int numPerPage) {
-    return new PagingModelImp(this, numPerPage);
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "ViewLink.h"
-#include "ZEPHTreeModel.h"
+#include "model/ViewLink.h"
+#include "model/ZEPHTreeModel.h"
+#include "model/ZEPHTreeModelPrivate.h"
 
 #include <QPointer>
 
@@ -47,13 +48,12 @@ public slots:
     /// An alternative count handler announcing removals before the page as a reset (not connected).
     void SourceModelItemRemovedHandler(const QModelIndex& parent, int start, int end);
 
-private slots:
-    void sourceDestroyed();
-    void sourceAboutToBeReset();
-    void sourceReset();
-
 private:
     class Link;
+
+    void onSourceDestroyed();
+    void onSourceAboutToBeReset();
+    void onSourceReset();
 
     /// The view holds none of the items: the notice goes on to the views made from it.
     void sourceDropsSilently(const QList<ZEPHTreeItem*>& items) override;

@@ -1,14 +1,14 @@
-#include "PartialModel.h"
+#include "views/PartialModel.h"
 
-#include "ZEPHTreeModel.h"
+#include "model/ZEPHTreeModel.h"
 
 PartialModel::PartialModel(ZEPHTreeModel* source, QObject* parent)
     : QAbstractListModel(parent), m_source(source) {
     if (!source) return;
     // Resets and layout changes are passed on as the window's own, announcements included; a reset
     // goes through the view's own reset so that its persistent indexes are reset too.
-    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &PartialModel::sourceAboutToBeReset);
-    connect(source, &QAbstractItemModel::modelReset, this, &PartialModel::sourceReset);
+    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, &PartialModel::onSourceAboutToBeReset);
+    connect(source, &QAbstractItemModel::modelReset, this, &PartialModel::onSourceReset);
     connect(source, &QAbstractItemModel::dataChanged, this, &PartialModel::SourceModelDataChangedHandler);
     connect(source, &QAbstractItemModel::rowsInserted, this, &PartialModel::SourceModelCountChangedHandler);
     connect(source, &QAbstractItemModel::rowsRemoved, this, &PartialModel::SourceModelCountChangedHandler);
@@ -24,11 +24,11 @@ int PartialModel::effectiveCount() const {
     return qMax(0, qMin(m_windowSize, m_source->rowCount() - m_firstRow));
 }
 
-void PartialModel::sourceAboutToBeReset() {
+void PartialModel::onSourceAboutToBeReset() {
     beginResetModel();
 }
 
-void PartialModel::sourceReset() {
+void PartialModel::onSourceReset() {
     const int oldCount = m_count;
     m_count = effectiveCount();
     endResetModel();

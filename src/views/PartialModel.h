@@ -36,11 +36,10 @@ public slots:
     void SourceModelDataChangedHandler(const QModelIndex& topLeft, const QModelIndex& bottomRight);
     void SourceModelCountChangedHandler(const QModelIndex& parent, int start, int end);
 
-private slots:
-    void sourceAboutToBeReset();
-    void sourceReset();
-
 private:
+    void onSourceAboutToBeReset();
+    void onSourceReset();
+    /// The window's row count as the model stands now.
     int effectiveCount() const;
 
     QPointer<ZEPHTreeModel> m_source;

@@ -1,0 +1,253 @@
+#include "model/RowStore.h"
+
+#include "model/ZEPHTreeModel.h"
+
+RowStore::RowStore(ZEPHTreeModel* model) : m_model(model), m_rows(new RowTable), m_idIndex(new IdIndex) {}
+
+RowStore::~RowStore() = default;
+
+int RowStore::rowOf(const ZEPHTreeItem* item) const {
+    RowTable::Record* info = m_rows->find(item);
+    if (!info) return -1;
+    const int count = m_items.size();
+    if (count == 0) return -1;
+    const int hint = qBound(0, info->rowHint + m_hintBase, count - 1);
+    if (m_items.at(hint) == item) return hint;
+    // Rows shift by the number of insertions and removals in front of them (other than at the
+    // head, which the hint base follows), so search outward from the last known row. A long search
+    // means that many rows drifted: then every hint is brought up to date at once.
+    for (int distance = 1; hint - distance >= 0 || hint + distance < count; ++distance) {
+        int found = -1;
+        if (hint + distance < count && m_items.at(hint + distance) == item)
+            found = hint + distance;
+        else if (hint - distance >= 0 && m_items.at(hint - distance) == item)
+            found = hint - distance;
+        if (found < 0) continue;
+        if (distance > 64)
+            refreshHints(qMin(m_staleFrom, qMin(hint, found)));
+        else
+            info->rowHint = found - m_hintBase;
+        return found;
+    }
+    return -1;
+}
+
+// Every row inserted otherwise than by placeSilently() is connected.
+bool RowStore::announcesChangesOf(const ZEPHTreeItem* item) const {
+    if (!m_hasSilentRows) return true;
+    const RowTable::Record* info = m_rows->find(item);
+    if (info && info->connection) return true;
+    const auto kept = m_keptConnections.constFind(item);
+    return kept != m_keptConnections.cend() && *kept;
+}
+
+void RowStore::refreshHints(int from) const {
+    if (from == 0) m_hintBase = 0;
+    for (int row = from; row < m_items.size(); ++row) {
+        if (RowTable::Record* info = m_rows->find(m_items.at(row))) info->rowHint = row - m_hintBase;
+    }
+    if (from <= m_staleFrom) m_staleFrom = INT_MAX;
+}
+
+// Rows from `row` on (numbered after the change) moved by `delta`. After a change at the head the
+// hint base moves every hint at once; after one in the middle the rows behind it are marked as
+// drifted, so that the next refresh starts there (most changes happen near the tail).
+void RowStore::noteShift(int row, int delta) {
+    if (row == 0) {
+        m_hintBase += delta;
+        if (m_staleFrom != INT_MAX) m_staleFrom = qMax(0, m_staleFrom + delta);
+        return;
+    }
+    m_staleFrom = qMin(m_staleFrom, row);
+}
+
+// One lookup of each ID.
+void RowStore::place(int row, ZEPHTreeItem* const* items, int count) {
+    const int oldCount = m_items.size();
+    if (row < oldCount) noteShift(row == 0 ? 0 : row + count, count);
+    if (count > 1) {
+        m_rows->reserve(m_rows->size() + count);
+        m_idIndex->reserve(m_idIndex->size() + count);
+    }
+    for (int i = 0; i < count; ++i) {
+        ZEPHTreeItem* item = items[i];
+        const QString id = item->ID();
+        ZEPHTreeItem*& entry = m_idIndex->entryFor(id);
+        if (entry && entry != item) {
+            // The ID now leads to the new row; the earlier holder is no longer found by ID.
+            if (RowTable::Record* previous = m_rows->find(entry)) previous->filed = false;
+        }
+        entry = item;
+        RowTable::Record& info = m_rows->insert(item);
+        info.rowHint = row + i - m_hintBase;
+        info.filed = true;
+        info.filedId = id;
+        info.connection = valueConnectionFor(item);
+    }
+    if (row == oldCount) {
+        // QList grows by itself in steps; an exact reservation per call would copy the whole list
+        // on every small append.
+        if (oldCount == 0 && count > 1) m_items.reserve(count);
+        for (int i = 0; i < count; ++i)
+            m_items.append(items[i]);
+    } else if (count == 1) {
+        m_items.insert(row, items[0]);
+    } else {
+        QList<ZEPHTreeItem*> merged;
+        merged.reserve(oldCount + count);
+        merged.append(m_items.mid(0, row));
+        for (int i = 0; i < count; ++i)
+            merged.append(items[i]);
+        merged.append(m_items.mid(row));
+        m_items.swap(merged);
+    }
+    // A large block in the middle moves the rows behind it far from their last known rows.
+    if (row > 0 && row < oldCount && count > 64) refreshHints(row + count);
+}
+
+void RowStore::placeSilently(ZEPHTreeItem* item) {
+    m_rows->insert(item).rowHint = m_items.size() - m_hintBase;
+    m_items.append(item);
+    file(item);
+    m_hasSilentRows = true;
+}
+
+void RowStore::file(ZEPHTreeItem* item) {
+    RowTable::Record* info = m_rows->find(item);
+    if (!info) return;
+    const QString id = item->ID();
+    if (info->filed && info->filedId != id) unfileRecord(item);
+    ZEPHTreeItem*& entry = m_idIndex->entryFor(id);
+    if (entry && entry != item) {
+        // The ID now leads to this item; the earlier holder is no longer found by ID.
+        if (RowTable::Record* previous = m_rows->find(entry)) previous->filed = false;
+    }
+    entry = item;
+    info->filed = true;
+    info->filedId = id;
+}
+
+void RowStore::unfileRecord(const ZEPHTreeItem* item) {
+    RowTable::Record* info = m_rows->find(item);
+    if (!info || !info->filed) return;
+    m_idIndex->removeIfLeadsTo(info->filedId, item);
+    info->filed = false;
+}
+
+QVector<RowStore::TakenRow> RowStore::take(int first, int last) {
+    QVector<TakenRow> taken;
+    taken.reserve(last - first + 1);
+    for (int row = first; row <= last; ++row)
+        taken.append(forget(m_items.at(row)));
+    eraseRows(first, last - first + 1);
+    return taken;
+}
+
+RowStore::TakenRow RowStore::take(int row) {
+    TakenRow taken = forget(m_items.at(row));
+    eraseRows(row, 1);
+    return taken;
+}
+
+RowStore::TakenRow RowStore::forget(ZEPHTreeItem* item) {
+    RowTable::Record record = m_rows->take(item);
+    keepConnection(item, std::move(record.connection));
+    return TakenRow{item, std::move(record.filedId), record.filed};
+}
+
+// Rows behind the erased ones move up: all of them at once after a removal at the head, or by a
+// long way after a large range.
+void RowStore::eraseRows(int first, int count) {
+    m_items.erase(m_items.begin() + first, m_items.begin() + first + count);
+    if (first > 0 && count > 64)
+        refreshHints(first);
+    else
+        noteShift(first, -count);
+}
+
+void RowStore::unfile(const TakenRow& row) {
+    if (row.filed) m_idIndex->removeIfLeadsTo(row.filedId, row.item);
+}
+
+void RowStore::clear(bool keepConnections) {
+    if (keepConnections) {
+        for (RowTable::Record& record : *m_rows)
+            keepConnection(record.item, std::move(record.connection));
+    }
+    m_items.clear();
+    m_idIndex->clear();
+    m_rows->clear();
+    m_hintBase = 0;
+    m_staleFrom = INT_MAX;
+    m_hasSilentRows = false;
+}
+
+// The value-change connection: a change inside the item becomes dataChanged for its row. Each item
+// gets a functor that knows the item, because QObject::sender() (what EmitValueChange() reads)
+// walks every connection into the model, which would make one change cost a scan of all rows. An
+// item that comes back after a stay gets its earlier connection back, so there is one connection
+// per item and model however often it returns.
+QMetaObject::Connection RowStore::valueConnectionFor(ZEPHTreeItem* item) {
+    if (!m_keptConnections.isEmpty()) {
+        auto kept = m_keptConnections.find(item);
+        if (kept != m_keptConnections.end()) {
+            QMetaObject::Connection connection = std::move(*kept);
+            m_keptConnections.erase(kept);
+            if (connection) return connection;
+        }
+    }
+    ZEPHTreeModel* model = m_model;
+    return QObject::connect(item, &ZEPHTreeItem::valueChanged, model, [this, model, item] {
+        const QModelIndex changed = model->index(rowOf(item), 0, QModelIndex());
+        if (changed.isValid()) emit model->dataChanged(changed, changed, QVector<int>());
+    });
+}
+
+void RowStore::keepConnection(const ZEPHTreeItem* item, QMetaObject::Connection connection) {
+    if (!connection) return;
+    m_keptConnections.insert(item, std::move(connection));
+    if (m_keptConnections.size() > 2 * m_keptConnectionsAfterSweep + 64) {
+        for (auto it = m_keptConnections.begin(); it != m_keptConnections.end();)
+            it = *it ? std::next(it) : m_keptConnections.erase(it);
+        m_keptConnectionsAfterSweep = m_keptConnections.size();
+    }
+}
+
+void RowStore::forgetConnection(const ZEPHTreeItem* item) {
+    if (RowTable::Record* info = m_rows->find(item)) info->connection = QMetaObject::Connection();
+    if (!m_keptConnections.isEmpty()) m_keptConnections.remove(item);
+}
+
+// Hints only guide rowOf(), which finds an item one row off its hint at the first step: only items
+// that moved further get a new hint. A re-sort after an insertion moves most rows by one at most.
+void RowStore::setOrder(QList<ZEPHTreeItem*> items) {
+    const QList<ZEPHTreeItem*> previous = m_items;
+    m_items = std::move(items);
+    const int count = m_items.size();
+    if (previous.size() != count) {
+        refreshHints(0);
+        return;
+    }
+    for (int row = 0; row < count; ++row) {
+        const ZEPHTreeItem* item = m_items.at(row);
+        if (previous.at(row) == item) continue;
+        if ((row > 0 && previous.at(row - 1) == item) || (row + 1 < count && previous.at(row + 1) == item)) {
+            m_staleFrom = qMin(m_staleFrom, row);
+            continue;
+        }
+        if (RowTable::Record* info = m_rows->find(item)) info->rowHint = row - m_hintBase;
+    }
+}
+
+void RowStore::move(int from, int to) {
+    m_items.move(from, to);
+    refreshHints(qMin(from, to));
+}
+
+void RowStore::appendShownOnly(const QList<ZEPHTreeItem*>& items) {
+    m_items.append(items);
+}
+
+void RowStore::truncate(int count) {
+    m_items.erase(m_items.begin() + count, m_items.end());
+}

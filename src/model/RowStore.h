@@ -1,0 +1,114 @@
+#pragma once
+
+#include "model/IdIndex.h"
+#include "model/RowTable.h"
+
+#include <QHash>
+#include <QList>
+#include <QMetaObject>
+#include <QString>
+#include <QVector>
+
+#include <climits>
+#include <memory>
+
+class ZEPHTreeItem;
+class ZEPHTreeModel;
+
+// The rows of a model: the item list in row order, a record per row (its value-change connection,
+// the ID the ID index files it under, a hint of its row), the ID index, and the value-change
+// connections of items that stopped being rows without being disposed of. The model and its views
+// ask and change rows only through this interface, so that its tables may change without them.
+class RowStore {
+public:
+    /// A row taken out by take(): the ID index may still lead to the item until unfile().
+    struct TakenRow {
+        ZEPHTreeItem* item = nullptr;
+        QString filedId;
+        bool filed = false;
+    };
+
+    explicit RowStore(ZEPHTreeModel* model);
+    ~RowStore();
+    RowStore(const RowStore&) = delete;
+    RowStore& operator=(const RowStore&) = delete;
+
+    int count() const { return m_items.size(); }
+    bool isEmpty() const { return m_items.isEmpty(); }
+    /// The item at `row`, or null.
+    ZEPHTreeItem* itemAt(int row) const {
+        return row >= 0 && row < m_items.size() ? m_items.at(row) : nullptr;
+    }
+    const QList<ZEPHTreeItem*>& items() const { return m_items; }
+    /// The item list itself, for the host (changing it bypasses the records and the ID index).
+    QList<ZEPHTreeItem*>* list() { return &m_items; }
+    /// True when `item` is one of the rows.
+    bool isRow(const ZEPHTreeItem* item) const { return m_rows->contains(item); }
+    /// Row of `item`, or -1; starts at the row where it was last seen, so it is cheap after small
+    /// shifts.
+    int rowOf(const ZEPHTreeItem* item) const;
+    /// The item the ID index files under `id`, or null.
+    ZEPHTreeItem* filedUnder(const QString& id) const { return m_idIndex->value(id); }
+    /// How many IDs the ID index holds.
+    int filedCount() const { return m_idIndex->size(); }
+    /// True when a value change of the row `item` reaches the model's dataChanged.
+    bool announcesChangesOf(const ZEPHTreeItem* item) const;
+    /// True while rows that came in without a value-change connection are held.
+    bool hasSilentRows() const { return m_hasSilentRows; }
+
+    /// Puts new rows at `row`, connects their value changes and files them under their IDs.
+    void place(int row, ZEPHTreeItem* const* items, int count);
+    /// Appends `item` as a row without a value-change connection, filed under its ID.
+    void placeSilently(ZEPHTreeItem* item);
+    /// Files a row under its current ID, in place of whatever the ID led to.
+    void file(ZEPHTreeItem* item);
+    /// Takes rows `first` to `last` out; their value-change connections are kept for a return, and
+    /// the ID index still leads to them.
+    QVector<TakenRow> take(int first, int last);
+    /// take() for the one row `row`.
+    TakenRow take(int row);
+    /// Removes the ID index entry of a taken row when it still leads to its item.
+    void unfile(const TakenRow& row);
+    /// Drops every row and record; `keepConnections` keeps their value-change connections for a
+    /// return.
+    void clear(bool keepConnections);
+    /// Forgets the value-change connection of an item being disposed of (disposal ends it).
+    void forgetConnection(const ZEPHTreeItem* item);
+    /// Replaces the row order by a permutation of the same items.
+    void setOrder(QList<ZEPHTreeItem*> items);
+    /// Moves the row at `from` to `to`.
+    void move(int from, int to);
+    /// Appends items that are shown until an announced removal: neither rows nor filed.
+    void appendShownOnly(const QList<ZEPHTreeItem*>& items);
+    /// Drops the list's entries from `count` on (only entries appended by appendShownOnly()).
+    void truncate(int count);
+
+private:
+    QMetaObject::Connection valueConnectionFor(ZEPHTreeItem* item);
+    void keepConnection(const ZEPHTreeItem* item, QMetaObject::Connection connection);
+    void refreshHints(int from) const;
+    void noteShift(int row, int delta);
+    TakenRow forget(ZEPHTreeItem* item);
+    void eraseRows(int first, int count);
+    void unfileRecord(const ZEPHTreeItem* item);
+
+    ZEPHTreeModel* m_model;
+    QList<ZEPHTreeItem*> m_items;
+    std::unique_ptr<RowTable> m_rows;
+    std::unique_ptr<IdIndex> m_idIndex;
+    // Row hints are stored relative to this offset, so that insertions and removals at the head
+    // shift every hint at once.
+    mutable int m_hintBase = 0;
+    // Rows from here on may have drifted from their hints (insertions and removals in the middle);
+    // the hints of the rows before it are exact, so a refresh can start here.
+    mutable int m_staleFrom = INT_MAX;
+    // The value-change connections of items that stopped being rows without being disposed of (a
+    // model with shared items keeps removed items connected); a row's own sits in its record. One
+    // per item, taken back when the item returns. Handles of disconnected items are swept out when
+    // the map has doubled since the last sweep.
+    QHash<const QObject*, QMetaObject::Connection> m_keptConnections;
+    int m_keptConnectionsAfterSweep = 0;
+    // Set when rows came in without a value-change connection (ReplaceItemsListEx), until the
+    // rows are dropped: their changes may go unannounced.
+    bool m_hasSilentRows = false;
+};
