@@ -2,6 +2,8 @@
 
 #include "model/ZEPHTreeModel.h"
 
+#include <algorithm>
+
 RowStore::RowStore(ZEPHTreeModel* model) : m_model(model), m_rows(new RowTable), m_idIndex(new IdIndex) {}
 
 RowStore::~RowStore() = default;
@@ -242,6 +244,21 @@ void RowStore::setOrder(QList<ZEPHTreeItem*> items) {
 void RowStore::move(int from, int to) {
     m_items.move(from, to);
     refreshHints(qMin(from, to));
+}
+
+void RowStore::moveRow(int from, int to) {
+    if (from == to) return;
+    ZEPHTreeItem* item = m_items.at(from);
+    m_items.move(from, to);
+    m_staleFrom = qMin(m_staleFrom, qMin(from, to));
+    if (RowTable::Record* info = m_rows->find(item)) info->rowHint = to - m_hintBase;
+}
+
+void RowStore::reverseRows(int first, int last) {
+    std::reverse(m_items.begin() + first, m_items.begin() + last + 1);
+    for (int row = first; row <= last; ++row) {
+        if (RowTable::Record* info = m_rows->find(m_items.at(row))) info->rowHint = row - m_hintBase;
+    }
 }
 
 void RowStore::appendShownOnly(const QList<ZEPHTreeItem*>& items) {

@@ -41,7 +41,12 @@ public:
     }
     const QList<ZEPHTreeItem*>& items() const { return m_items; }
     /// The item list itself, for the host (changing it bypasses the records and the ID index).
-    QList<ZEPHTreeItem*>* list() { return &m_items; }
+    QList<ZEPHTreeItem*>* list() {
+        m_listHandedOut = true;
+        return &m_items;
+    }
+    /// True once list() has handed the item list out: its order may have changed unseen since.
+    bool listHandedOut() const { return m_listHandedOut; }
     /// True when `item` is one of the rows.
     bool isRow(const ZEPHTreeItem* item) const { return m_rows->contains(item); }
     /// Row of `item`, or -1; starts at the row where it was last seen, so it is cheap after small
@@ -78,6 +83,10 @@ public:
     void setOrder(QList<ZEPHTreeItem*> items);
     /// Moves the row at `from` to `to`.
     void move(int from, int to);
+    /// move() for a row that moves far: the rows in between keep their hints, one row off.
+    void moveRow(int from, int to);
+    /// Turns the rows `first` to `last` round.
+    void reverseRows(int first, int last);
     /// Appends items that are shown until an announced removal: neither rows nor filed.
     void appendShownOnly(const QList<ZEPHTreeItem*>& items);
     /// Drops the list's entries from `count` on (only entries appended by appendShownOnly()).
@@ -111,4 +120,5 @@ private:
     // Set when rows came in without a value-change connection (ReplaceItemsListEx), until the
     // rows are dropped: their changes may go unannounced.
     bool m_hasSilentRows = false;
+    bool m_listHandedOut = false;
 };

@@ -204,25 +204,42 @@ void ZEPHTreeModel::SortByRules(const QVariantList& rules, int flag) {
     }
     // A large list keeps the state of its sort, so that the re-sort after an insertion only places
     // the new rows. (The state is a child object, which only the owner thread may make.)
-    // The values kept are only current while every row announces its changes: rows brought in
-    // without a value-change connection could change unseen.
+    // The state only describes the rows while every change of them is announced: rows brought in
+    // without a value-change connection could change unseen, and so could the order of an item
+    // list handed out to the host.
     QPointer<RuleSortCache> cache = RuleSortCache::find(this);
-    if (d->rows.hasSilentRows()) {
+    if (d->rows.hasSilentRows() || d->rows.listHandedOut()) {
         if (cache) cache->invalidate();
         cache = nullptr;
     } else if (!cache && d->rows.count() >= RuleSortCache::MinimumRows && d->isOwnerThread()) {
         cache = RuleSortCache::of(this);
     }
-    const QList<ZEPHTreeItem*> snapshot = d->rows.items();
     const SortRules compiled(d->keepSortingRules(),
                              [d](const QString& name) { return d->roleForName(name); });
     SortRules::State next;
-    const QVector<int> order = compiled.order(snapshot, cache.data(), &next);
-    if (d->rows.items().isSharedWith(snapshot)) {
-        d->putRowsInOrder(snapshot, order);
-        if (cache) cache->store(d->rows.items(), std::move(next));
-    } else if (cache) {
-        cache->invalidate();
+    SortRules::Step step;
+    if (cache && compiled.step(d->rows.items(), *cache, &step, &next)) {
+        // At most one row moves and the runs of tied rows turn round: the rows change in place,
+        // and so do the persistent indexes.
+        const QModelIndexList from = persistentIndexList();
+        if (step.from >= 0) d->rows.moveRow(step.from, step.to);
+        for (const SortRules::TieRun& run : next.runs)
+            d->rows.reverseRows(run.first, run.first + run.count - 1);
+        QModelIndexList to;
+        to.reserve(from.size());
+        for (const QModelIndex& old : from)
+            to.append(index(step.rowAfter(old.row(), next), old.column()));
+        changePersistentIndexList(from, to);
+        cache->store(d->rows.count(), std::move(next));
+    } else {
+        const QList<ZEPHTreeItem*> snapshot = d->rows.items();
+        const QVector<int> order = compiled.order(snapshot, cache.data(), &next);
+        if (d->rows.items().isSharedWith(snapshot)) {
+            d->putRowsInOrder(snapshot, order);
+            if (cache) cache->store(snapshot.size(), std::move(next));
+        } else if (cache) {
+            cache->invalidate();
+        }
     }
     if (cache) cache->setAnnouncing(true);
     emit dataChanged(index(0, 0), index(d->rows.count() - 1, 0), QVector<int>());

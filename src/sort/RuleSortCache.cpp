@@ -15,8 +15,7 @@ RuleSortCache::RuleSortCache(QAbstractItemModel* model) : QObject(model) {
     connect(model, &QAbstractItemModel::dataChanged, this, &RuleSortCache::onDataChanged);
     connect(model, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) { onRowsInserted(first, last); });
-    // Dropped as soon as a change is announced, so that the kept copy of the row list does not
-    // make the model copy its list for the change.
+    // Dropped as soon as a change is announced.
     connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this, &RuleSortCache::invalidate);
     connect(model, &QAbstractItemModel::rowsAboutToBeMoved, this, &RuleSortCache::invalidate);
     connect(model, &QAbstractItemModel::modelAboutToBeReset, this, &RuleSortCache::invalidate);
@@ -27,8 +26,8 @@ RuleSortCache::RuleSortCache(QAbstractItemModel* model) : QObject(model) {
     connect(model, &QAbstractItemModel::layoutChanged, this, &RuleSortCache::invalidate);
 }
 
-bool RuleSortCache::usable(const QVector<SortRules::Rule>& rules) const {
-    if (!m_valid || m_state.rules.size() != rules.size()) return false;
+bool RuleSortCache::usable(const QVector<SortRules::Rule>& rules, int count) const {
+    if (!m_valid || m_state.rules.size() != rules.size() || count != m_count + m_insertedCount) return false;
     for (int r = 0; r < rules.size(); ++r) {
         if (m_state.rules.at(r).role != rules.at(r).role ||
             m_state.rules.at(r).ascending != rules.at(r).ascending)
@@ -37,28 +36,22 @@ bool RuleSortCache::usable(const QVector<SortRules::Rule>& rules) const {
     return true;
 }
 
-void RuleSortCache::store(const QList<ZEPHTreeItem*>& rows, State state) {
+void RuleSortCache::store(int count, State state) {
     if (!state.isSet()) {
         invalidate();
         return;
     }
-    m_rows = rows;
+    m_count = count;
     m_state = std::move(state);
     m_valid = true;
     m_insertedFirst = 0;
     m_insertedCount = 0;
 }
 
-RuleSortCache::State RuleSortCache::takeState() {
-    State state = std::move(m_state);
-    invalidate();
-    return state;
-}
-
 void RuleSortCache::invalidate() {
     m_valid = false;
     m_ownDataChanged = false;
-    m_rows = QList<ZEPHTreeItem*>();
+    m_count = 0;
     m_state = State();
     m_insertedFirst = 0;
     m_insertedCount = 0;

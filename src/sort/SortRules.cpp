@@ -4,6 +4,7 @@
 #include "sort/RuleSortCache.h"
 #include "sort/SortEngine.h"
 
+#include <algorithm>
 #include <typeinfo>
 #include <vector>
 
@@ -79,7 +80,77 @@ bool allPlain(const QList<ZEPHTreeItem*>& items) {
     return true;
 }
 
+// The value of a rule over ID or name, read from the item's fields.
+QString fieldOf(const ZEPHTreeItem* item, int role) {
+    return role == ZEPHTreeItem::IdRole ? item->ID() : item->Name();
+}
+
+// The three-way comparison of plain items by the rules of a sort state that have values, read from
+// the items' fields as needed. Case twins are noted as foldedCompare() notes them.
+class FieldCompare {
+public:
+    explicit FieldCompare(const SortRules::State& state) {
+        for (int r = 0; r < state.rules.size(); ++r) {
+            if (state.active.at(r)) m_rules.push_back(state.rules.at(r));
+        }
+    }
+    int operator()(const ZEPHTreeItem* a, const ZEPHTreeItem* b) {
+        for (const SortRules::Rule& rule : m_rules) {
+            const int c = foldedCompare(fieldOf(a, rule.role), fieldOf(b, rule.role), &m_caseTwins);
+            if (c != 0) return rule.ascending ? c : -c;
+        }
+        return 0;
+    }
+    bool caseTwins() const { return m_caseTwins; }
+
+private:
+    std::vector<SortRules::Rule> m_rules;
+    bool m_caseTwins = false;
+};
+
+// True when `item` is a plain item with a value for exactly the rules of `state` that have values.
+bool fits(const ZEPHTreeItem* item, const SortRules::State& state) {
+    if (typeid(*item) != typeid(ZEPHTreeItem)) return false;
+    for (int r = 0; r < state.rules.size(); ++r) {
+        if (fieldOf(item, state.rules.at(r).role).isNull() == state.active.at(r)) return false;
+    }
+    return true;
+}
+
+// The runs of tied rows that a sort's ties describe.
+std::vector<SortRules::TieRun> runsOf(const SortEngine::Ties& ties) {
+    std::vector<SortRules::TieRun> runs;
+    for (int row = 1; row < int(ties.size()); ++row) {
+        if (!ties[row]) continue;
+        if (!runs.empty() && runs.back().first + runs.back().count == row)
+            ++runs.back().count;
+        else
+            runs.push_back(SortRules::TieRun{row - 1, 2});
+    }
+    return runs;
+}
+
+bool startsBefore(const SortRules::TieRun& run, int row) {
+    return run.first < row;
+}
+
 } // namespace
+
+int SortRules::Step::rowAfter(int row, const State& next) const {
+    if (from >= 0) {
+        if (row == from)
+            row = to;
+        else if (from < row && row <= to)
+            --row;
+        else if (to <= row && row < from)
+            ++row;
+    }
+    // The last run that starts at or before the row.
+    auto run = std::lower_bound(next.runs.cbegin(), next.runs.cend(), row + 1, startsBefore);
+    if (run == next.runs.cbegin()) return row;
+    --run;
+    return row < run->first + run->count ? 2 * run->first + run->count - 1 - row : row;
+}
 
 SortRules::SortRules(const QVariantList& rules, const std::function<int(const QString&)>& resolve) {
     for (const QVariant& entry : rules) {
@@ -143,6 +214,7 @@ QVector<int> SortRules::stringOrder(const QList<ZEPHTreeItem*>& items, State* ne
     const int count = items.size();
     State state;
     state.rules = m_rules;
+    std::vector<std::vector<QString>> columns;
     std::vector<bool> ascending;
     for (const Rule& rule : m_rules) {
         std::vector<QString> keys;
@@ -159,128 +231,138 @@ QVector<int> SortRules::stringOrder(const QList<ZEPHTreeItem*>& items, State* ne
         const bool active = nulls == 0 && count > 0;
         state.active.append(active);
         if (active) {
-            state.keys.push_back(std::move(keys));
+            columns.push_back(std::move(keys));
             ascending.push_back(rule.ascending);
         }
     }
 
-    const bool keep = cacheable(count);
     bool caseTwins = false;
+    SortEngine::Ties ties;
     QVector<int> order;
-    if (state.keys.size() == 1) {
+    if (columns.size() == 1) {
         const bool up = ascending.front();
-        std::vector<QString> keys = keep ? state.keys.front() : std::move(state.keys.front());
         order = SortEngine::keyedStableOrder(
-            std::move(keys), true,
+            std::move(columns.front()), true,
             [&](const QString& a, const QString& b) {
                 const int c = foldedCompare(a, b, &caseTwins);
                 return up ? c : -c;
             },
-            &state.ties);
+            &ties);
     } else {
         order = SortEngine::stableOrder(
             count, true,
             [&](int p, int q) {
-                for (size_t k = 0; k < state.keys.size(); ++k) {
-                    const int c = foldedCompare(state.keys[k][p], state.keys[k][q], &caseTwins);
+                for (size_t k = 0; k < columns.size(); ++k) {
+                    const int c = foldedCompare(columns[k][p], columns[k][q], &caseTwins);
                     if (c != 0) return ascending[k] ? c : -c;
                 }
                 return 0;
             },
-            &state.ties);
+            &ties);
     }
     // Strings that differ only in case decide against each other both ways: only the placement
     // itself gives the exact order.
     if (caseTwins) return placement(items);
-    if (keep) {
-        for (std::vector<QString>& keys : state.keys) {
-            std::vector<QString> sorted;
-            sorted.reserve(count);
-            for (int row : order)
-                sorted.push_back(std::move(keys[row]));
-            keys.swap(sorted);
-        }
+    if (cacheable(count)) {
+        state.runs = runsOf(ties);
         *next = std::move(state);
     }
     return order;
 }
 
 // The rows outside the block inserted since the last sort are that sort's result, in order, with
-// their keys and ties known: only the inserted rows are read and placed among them. The result is
-// the one the full sort gives (both are the stable order of the same ranking); false when the state
+// their runs of tied rows known: only the inserted rows are placed among them. The result is the
+// one the full sort gives (both are the stable order of the same ranking); false when the state
 // does not describe these rows or the inserted values do not fit the fast comparison.
 bool SortRules::incrementalOrder(const QList<ZEPHTreeItem*>& items, RuleSortCache& cache, QVector<int>* order,
                                  State* next) const {
-    if (!cache.usable(m_rules)) return false;
-    const QList<ZEPHTreeItem*>& rows = cache.rows();
+    const int count = items.size();
+    if (!cache.usable(m_rules, count)) return false;
     const State& state = cache.state();
     const int first = cache.insertedFirst();
     const int added = cache.insertedCount();
-    const int count = items.size();
-    if (count != rows.size() + added || first < 0 || first > rows.size()) return false;
-    if (!std::equal(items.cbegin(), items.cbegin() + first, rows.cbegin()) ||
-        !std::equal(items.cbegin() + first + added, items.cend(), rows.cbegin() + first))
-        return false;
-
-    std::vector<std::vector<QString>> addedKeys(state.keys.size());
-    std::vector<bool> ascending;
-    for (int r = 0, k = 0; r < m_rules.size(); ++r) {
-        if (state.active.at(r)) ascending.push_back(m_rules.at(r).ascending);
-        for (int i = first; i < first + added; ++i) {
-            const ZEPHTreeItem* item = items.at(i);
-            if (typeid(*item) != typeid(ZEPHTreeItem)) return false;
-            QString key;
-            bool isNull = false;
-            if (!readString(item, m_rules.at(r).role, &key, &isNull) || isNull == state.active.at(r))
-                return false;
-            if (!isNull) addedKeys[k].push_back(std::move(key));
-        }
-        k += state.active.at(r);
+    if (first < 0 || first > count - added) return false;
+    for (int i = first; i < first + added; ++i) {
+        if (!fits(items.at(i), state)) return false;
     }
-
     // Entries are rows of `items`: the sorted rows around the inserted block.
-    auto keyOf = [&](size_t column, int row) -> const QString& {
-        if (row < first) return state.keys[column][row];
-        if (row < first + added) return addedKeys[column][row - first];
-        return state.keys[column][row - added];
-    };
-    bool caseTwins = false;
-    auto compare = [&](int p, int q) {
-        for (size_t k = 0; k < ascending.size(); ++k) {
-            const int c = foldedCompare(keyOf(k, p), keyOf(k, q), &caseTwins);
-            if (c != 0) return ascending[k] ? c : -c;
-        }
-        return 0;
-    };
-    std::vector<int> run(rows.size());
-    for (int i = 0; i < rows.size(); ++i)
+    FieldCompare fields(state);
+    auto compare = [&](int p, int q) { return fields(items.at(p), items.at(q)); };
+    const int kept = count - added;
+    std::vector<int> run(kept);
+    for (int i = 0; i < kept; ++i)
         run[i] = i < first ? i : i + added;
+    SortEngine::Ties runTies(kept, 0);
+    for (const TieRun& tied : state.runs)
+        std::fill(runTies.begin() + tied.first + 1, runTies.begin() + tied.first + tied.count, 1);
     std::vector<int> rest(added);
     for (int i = 0; i < added; ++i)
         rest[i] = first + i;
-    State result;
-    *order = SortEngine::mergedOrder(count, std::move(run), state.ties, std::move(rest), true, compare,
-                                     &result.ties);
+    SortEngine::Ties ties;
+    *order = SortEngine::mergedOrder(count, std::move(run), runTies, std::move(rest), true, compare, &ties);
     // A new row that differs from another only in case: the full sort finds it and takes the
     // placement.
-    if (caseTwins) return false;
-    // The keys move on to the new state in the new order.
-    State previous = cache.takeState();
-    result.rules = m_rules;
-    result.active = previous.active;
-    result.keys.resize(previous.keys.size());
-    for (size_t k = 0; k < previous.keys.size(); ++k) {
-        std::vector<QString>& old = previous.keys[k];
-        result.keys[k].reserve(count);
-        for (int row : *order) {
-            if (row < first)
-                result.keys[k].push_back(std::move(old[row]));
-            else if (row < first + added)
-                result.keys[k].push_back(std::move(addedKeys[k][row - first]));
-            else
-                result.keys[k].push_back(std::move(old[row - added]));
+    if (fields.caseTwins()) return false;
+    next->rules = m_rules;
+    next->active = state.active;
+    next->runs = runsOf(ties);
+    return true;
+}
+
+// The sorted rows are in rule order with their ties in reverse of their order before, which the
+// next sort turns round again: it reverses every run of tied rows. An inserted row joins the rows
+// it ties with (a run, one row, or none) where a binary search among the others finds them, after
+// the rows of that run that were above it and before those that were below it, and is moved
+// there; then every run is turned round.
+bool SortRules::step(const QList<ZEPHTreeItem*>& items, RuleSortCache& cache, Step* step, State* next) const {
+    const int count = items.size();
+    if (!cacheable(count) || !cache.usable(m_rules, count) || cache.insertedCount() > 1) return false;
+    const State& state = cache.state();
+    std::vector<TieRun> runs = state.runs;
+    *step = Step();
+    if (cache.insertedCount() == 1) {
+        const int from = cache.insertedFirst();
+        if (from < 0 || from >= count || !fits(items.at(from), state)) return false;
+        const ZEPHTreeItem* item = items.at(from);
+        FieldCompare compare(state);
+        // The sorted rows are the rows other than `from`.
+        const int sorted = count - 1;
+        auto sortedAt = [&](int i) { return items.at(i < from ? i : i + 1); };
+        // The search compares the new row with both rows around the place it finds: the rows it
+        // could tie with, or be a case twin of where the order depends on it, are there, since the
+        // sorted rows hold no case twins of each other where their order depends on it. A case
+        // twin leaves the order to the full sort.
+        int low = 0;
+        int atLow = 1; // the comparison of sortedAt(low) with the new row
+        for (int high = sorted; low < high;) {
+            const int middle = low + (high - low) / 2;
+            const int c = compare(sortedAt(middle), item);
+            if (c < 0) {
+                low = middle + 1;
+            } else {
+                high = middle;
+                atLow = c;
+            }
         }
+        if (compare.caseTwins()) return false;
+        const bool tied = low < sorted && atLow == 0;
+        auto run = std::lower_bound(runs.begin(), runs.end(), low, startsBefore);
+        int end = low;
+        if (tied && run != runs.end() && run->first == low) {
+            end = low + run->count;
+            ++run->count;
+            ++run;
+        } else if (tied) {
+            end = low + 1;
+            run = runs.insert(run, TieRun{low, 2}) + 1;
+        }
+        for (; run != runs.end(); ++run)
+            ++run->first;
+        step->from = from;
+        step->to = qBound(low, from, end);
     }
-    *next = std::move(result);
+    next->rules = m_rules;
+    next->active = state.active;
+    next->runs = std::move(runs);
     return true;
 }

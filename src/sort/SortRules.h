@@ -21,13 +21,29 @@ public:
         bool ascending = false;
     };
 
-    /// What a sort of plain items by ID and name leaves for the next sort of the same rows.
+    /// A run of rows that rank equal, `count` (at least two) rows from row `first`.
+    struct TieRun {
+        int first = 0;
+        int count = 0;
+    };
+
+    /// What a sort of plain items by ID and name leaves for the next sort of the same rows: they
+    /// are in rule order, and these are their runs of rows that rank equal.
     struct State {
         QVector<Rule> rules;
-        QVector<bool> active;                   // per rule: false when all its values are null
-        std::vector<std::vector<QString>> keys; // per active rule, the key of each sorted row
-        std::vector<char> ties;                 // sorted row i ranks equal to row i - 1
+        QVector<bool> active;     // per rule: false when all its values are null
+        std::vector<TieRun> runs; // by row
         bool isSet() const { return !rules.isEmpty(); }
+    };
+
+    /// What the re-sort of sorted rows after at most one insertion does: the inserted row (if any)
+    /// moves from row `from` to row `to` as QList::move() moves it, and then every run of the next
+    /// state is turned round.
+    struct Step {
+        int from = -1;
+        int to = -1;
+        /// The row that `row` (numbered before the step) ends up in.
+        int rowAfter(int row, const State& next) const;
     };
 
     /// Compiles `rules`; `resolve` turns a role name into a role number.
@@ -38,12 +54,18 @@ public:
     /// takes) the state in `cache` when it describes these rows; fills `next` with the state of the
     /// new order when it can be used again (else leaves it unset).
     QVector<int> order(const QList<ZEPHTreeItem*>& items, RuleSortCache* cache, State* next) const;
+    /// order() as a step, in O(log n) comparisons plus the length of the runs, when the state in
+    /// `cache` describes these rows but for at most one row inserted since; else false, and the
+    /// cache is left as it was.
+    bool step(const QList<ZEPHTreeItem*>& items, RuleSortCache& cache, Step* step, State* next) const;
 
 private:
     QVector<int> placement(const QList<ZEPHTreeItem*>& items) const;
     QVector<int> stringOrder(const QList<ZEPHTreeItem*>& items, State* next) const;
     bool incrementalOrder(const QList<ZEPHTreeItem*>& items, RuleSortCache& cache, QVector<int>* order,
                           State* next) const;
+    bool readsInserted(const QList<ZEPHTreeItem*>& items, const RuleSortCache& cache,
+                       std::vector<std::vector<QString>>* keys) const;
     bool cacheable(int count) const;
 
     QVector<Rule> m_rules;
