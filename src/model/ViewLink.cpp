@@ -2,6 +2,7 @@
 
 #include "model/ZEPHTreeModelPrivate.h"
 
+#include <QPointer>
 #include <QSet>
 
 #include <memory>
@@ -12,6 +13,10 @@ ViewLink::~ViewLink() = default;
 
 const RowStore& ViewLink::rows() const {
     return ZEPHTreeModelPrivate::get(m_model)->rows;
+}
+
+const QList<ZEPHTreeItem*>* ViewLink::rowList() const {
+    return m_rowsInList ? &rows().items() : nullptr;
 }
 
 ZEPHTreeItem* ViewLink::itemAt(int row) const {
@@ -55,6 +60,23 @@ std::function<bool(const ZEPHTreeItem*)> ViewLink::rowTest() const {
         }
         return rows->contains(item);
     };
+}
+
+// A model without a link has no views to tell. The flag is restored, not cleared, for a listener
+// that sorts the same model again inside the announcement; a listener may also delete the model.
+void ViewLink::announceNewOrder(ZEPHTreeModel* model) {
+    const int count = ZEPHTreeModelPrivate::get(model)->rows.count();
+    ViewLink* link = ZEPHTreeModelPrivate::get(model)->viewLink.get();
+    if (!link) {
+        emit model->dataChanged(model->index(0, 0), model->index(count - 1, 0), QVector<int>());
+        return;
+    }
+    const bool before = link->m_announcingNewOrder;
+    link->m_announcingNewOrder = true;
+    const QPointer<ZEPHTreeModel> alive(model);
+    emit model->dataChanged(model->index(0, 0), model->index(count - 1, 0), QVector<int>());
+    if (alive && ZEPHTreeModelPrivate::get(model)->viewLink.get() == link)
+        link->m_announcingNewOrder = before;
 }
 
 void ViewLink::addListener(SourceListener* listener) {

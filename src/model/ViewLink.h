@@ -35,6 +35,9 @@ public:
     ViewLink(const ViewLink&) = delete;
     ViewLink& operator=(const ViewLink&) = delete;
 
+    /// The model's own item list when it shows that list, else null (then ask itemAt()). The rows
+    /// of a long walk are read from it without a call per row.
+    const QList<ZEPHTreeItem*>* rowList() const;
     /// The item shown at `row`, or null.
     virtual ZEPHTreeItem* itemAt(int row) const;
     /// The row showing `item`, or -1.
@@ -55,6 +58,12 @@ public:
     /// a set of the current rows made once. Valid until the rows change.
     std::function<bool(const ZEPHTreeItem*)> rowTest() const;
 
+    /// Emits dataChanged over every row of `model` for rows that only changed places (a re-sort).
+    /// Meanwhile its views may take it that no value changed that was not announced row by row.
+    static void announceNewOrder(ZEPHTreeModel* model);
+    /// True while the model announces a new order of the same rows (see announceNewOrder()).
+    bool announcingNewOrder() const { return m_announcingNewOrder; }
+
     void addListener(SourceListener* listener);
     void removeListener(SourceListener* listener);
     /// Tells every listener, in the order they came, that `items` leave without announcement. The
@@ -69,5 +78,6 @@ private:
     ZEPHTreeModel* m_model;
     bool m_rowsInList;
     bool m_muted = false;
+    bool m_announcingNewOrder = false;
     QVector<SourceListener*> m_listeners;
 };

@@ -1,6 +1,7 @@
 #include "model/ZEPHTreeModel.h"
 
 #include "core/CycleGuard.h"
+#include "model/ViewLink.h"
 #include "model/ZEPHTreeModelPrivate.h"
 #include "sort/CompareFile.h"
 #include "sort/EngineObjectGuard.h"
@@ -74,7 +75,7 @@ void ZEPHTreeModel::SortByRole(int role, bool ascending, PF_LESS_THAN pfLessThan
         order = sort.orderByType(ascending);
     }
     if (sorted && d->rows.items().isSharedWith(snapshot)) d->putRowsInOrder(snapshot, order);
-    emit dataChanged(index(0, 0), index(d->rows.count() - 1, 0), QVector<int>());
+    ViewLink::announceNewOrder(this);
     d->setKeepSortingFlag(None);
 }
 
@@ -242,6 +243,6 @@ void ZEPHTreeModel::SortByRules(const QVariantList& rules, int flag) {
         }
     }
     if (cache) cache->setAnnouncing(true);
-    emit dataChanged(index(0, 0), index(d->rows.count() - 1, 0), QVector<int>());
+    ViewLink::announceNewOrder(this);
     if (cache) cache->setAnnouncing(false);
 }

@@ -6,6 +6,7 @@
 #include "views/FilterRules.h"
 
 #include <QPointer>
+#include <QSet>
 
 // A live view of the items of a source model that pass a filter: a rule list, or the host's user
 // filter predicate with a rule value of its own. It holds the source's own item objects (it never
@@ -52,6 +53,8 @@ public slots:
     void ChildModelValueChangedHandler();
 
 private:
+    class Testing;
+
     void start();
     void connectSource();
     bool refilter();
@@ -59,10 +62,19 @@ private:
     ZEPHTreeModelPrivate* base() { return ZEPHTreeModelPrivate::get(this); }
     const ZEPHTreeModelPrivate* base() const { return ZEPHTreeModelPrivate::get(this); }
     bool hasRow(const ZEPHTreeItem* item) const { return base()->rows.isRow(item); }
-    ViewLink* sourceLink() const { return ZEPHTreeModelPrivate::viewLinkOf(m_source.data()); }
+    ViewLink* sourceLink() const { return m_link; }
     ZEPHTreeItem* sourceItem(int row) const;
-    void followChildModel(ZEPHTreeItem* item);
+    bool followChildModel(ZEPHTreeItem* item);
+    bool answerFollowsAnnouncements(const ZEPHTreeItem* item) const;
     void addAtNewItemPos(const QList<ZEPHTreeItem*>& items);
+
+    bool canSkipRetests() const;
+    bool settled() const;
+    void settle();
+    void noteTested(ZEPHTreeItem* item, bool followsAnnouncements, bool heldAsAnswered);
+    QList<ZEPHTreeItem*> rowsToRetest();
+    template <typename Change> void ownChange(int events, Change change);
+    void onOwnRowsChanged();
 
     void dropRow(ZEPHTreeItem* item);
     void dropDepartedRows(const QList<ZEPHTreeItem*>* candidates);
@@ -80,6 +92,8 @@ private:
     QVariant valueOf(QObject* found, const QString& roleName) const;
 
     QPointer<ZEPHTreeModel> m_source;
+    // The source's link (it lives as long as the source).
+    ViewLink* m_link = nullptr;
     QVariantList m_filterRules;
     QVariant m_userRules;
     bool m_orAllRules = false;
@@ -90,4 +104,20 @@ private:
     // announcement is over unless they are still rows of the source.
     QList<ZEPHTreeItem*> m_leaving;
     bool m_allLeaving = false;
+
+    // While settled, this view holds only rows of the source, and every row of the source has been
+    // tested and is held exactly when it passed, except the rows in m_retest. The answer of any
+    // other row can only change through a change that the source announces for that row, which the
+    // view tests at once; so a re-sort of the source, announced as a change of every row, only needs
+    // to test the rows in m_retest again. A change of this view's rows from elsewhere unsettles it,
+    // and the next test of every row settles it again.
+    bool m_settled = false;
+    // Rows to test again: item subclasses (their values may be computed), items with a child model
+    // (changes further down are not relayed), items whose changes the source does not announce,
+    // rows held otherwise than they answered; and rows that left the source since (dropped later).
+    QSet<ZEPHTreeItem*> m_retest;
+    // Row insertions and removals of this view that the change in progress makes itself.
+    int m_ownRowEvents = 0;
+    // Set while source rows are tested and the view follows their answers.
+    bool m_testing = false;
 };
