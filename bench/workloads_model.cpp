@@ -42,6 +42,29 @@ std::vector<QString> lookupIds(const Dataset& data) {
     return ids;
 }
 
+// The plain baseline of both lookups: the row that a QHash of IDs gives.
+void registerHashBaseline(const std::string& workload, int n) {
+    addCase(workload, "base", n, {20, 5}, [n](benchmark::State& state) {
+        const Dataset& data = dataset(n);
+        const std::vector<QString> ids = lookupIds(data);
+        QHash<QString, int> index;
+        for (int i = 0; i < n; ++i)
+            index.insert(data.ids[i], i);
+        double sum = 0;
+        for (auto _ : state) {
+            long long rows = 0;
+            Stopwatch watch;
+            for (const QString& id : ids)
+                rows += index.value(id, -1);
+            const double seconds = watch.seconds();
+            benchmark::DoNotOptimize(rows);
+            state.SetIterationTime(seconds);
+            sum += seconds * 1e3;
+        }
+        reportValue(state, sum);
+    });
+}
+
 // Loading the same rows: with one list append, item by item, and into the peer.
 void registerLoad(const std::string& workload, int n, bool asList) {
     addCase(workload, "zeph", n, planFor(n), [n, asList](benchmark::State& state) {
@@ -146,25 +169,52 @@ void registerFind(int n) {
         }
         reportValue(state, sum, share < kLookups);
     });
-    addCase("find_by_id", "base", n, plan, [n](benchmark::State& state) {
+    registerHashBaseline("find_by_id", n);
+}
+
+// FindItemRow against the row a QHash of IDs gives, and against match() (scaled as above).
+void registerFindRow(int n) {
+    addCase("find_row", "zeph", n, {20, 5}, [n](benchmark::State& state) {
         const Dataset& data = dataset(n);
         const std::vector<QString> ids = lookupIds(data);
-        QHash<QString, int> index;
-        for (int i = 0; i < n; ++i)
-            index.insert(data.ids[i], i);
+        ZEPHTreeModel* model = sharedModel(n);
         double sum = 0;
         for (auto _ : state) {
             long long rows = 0;
+            profileOn();
             Stopwatch watch;
             for (const QString& id : ids)
-                rows += index.value(id, -1);
+                rows += model->FindItemRow(id);
             const double seconds = watch.seconds();
-            benchmark::DoNotOptimize(rows);
+            profileOff();
+            if (model->FindItemRow(ids.front()) != ids.front().mid(3).toInt() || rows < 0) {
+                skip(state, QStringLiteral("wrong result: FindItemRow gave another row"));
+                break;
+            }
             state.SetIterationTime(seconds);
             sum += seconds * 1e3;
         }
         reportValue(state, sum);
     });
+    const int share = std::clamp(2000000 / n, 5, kLookups);
+    addCase("find_row", "qsi", n, {1, 3}, [n, share](benchmark::State& state) {
+        const std::vector<QString> ids = lookupIds(dataset(n));
+        QStandardItemModel* model = sharedPeer(n);
+        double sum = 0;
+        for (auto _ : state) {
+            long long rows = 0;
+            Stopwatch watch;
+            for (int i = 0; i < share; ++i)
+                rows +=
+                    model->match(model->index(0, 0), PeerIdRole, ids[i], 1, Qt::MatchExactly).value(0).row();
+            const double seconds = watch.seconds();
+            benchmark::DoNotOptimize(rows);
+            state.SetIterationTime(seconds);
+            sum += seconds * 1e3 * kLookups / share;
+        }
+        reportValue(state, sum, share < kLookups);
+    });
+    registerHashBaseline("find_row", n);
 }
 
 // Bytes in use on the heap: every arena's allocated chunks (headers included) plus mmapped blocks.
@@ -199,6 +249,7 @@ void registerModelWorkloads(int n, bool withSingleAppends) {
     registerLoad("bulk_load", n, true);
     if (withSingleAppends) registerLoad("append_single", n, false);
     registerFind(n);
+    registerFindRow(n);
 }
 
 void registerMemoryWorkloads(int n) {

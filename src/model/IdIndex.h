@@ -10,7 +10,10 @@ class ZEPHTreeItem;
 struct IdIndexEntry {
     QString id;
     ZEPHTreeItem* item = nullptr;
-    uint64_t hash = 0;
+    uint hash = 0;
+    // Where the item was last seen among the rows, relative to the row store's hint base: a lookup
+    // of the row by ID checks it before it asks the row records.
+    int rowHint = 0;
 };
 
 Q_DECLARE_TYPEINFO(IdIndexEntry, Q_MOVABLE_TYPE);
@@ -25,7 +28,7 @@ struct IdIndexTraits {
     }
     static void setKey(IdIndexEntry& entry, const QString& id, uint64_t hash) {
         entry.id = id;
-        entry.hash = hash;
+        entry.hash = uint(hash);
     }
 };
 
@@ -37,8 +40,8 @@ public:
         const IdIndexEntry* entry = find(id);
         return entry ? entry->item : nullptr;
     }
-    /// The item filed under `id`, to be set; a null entry is made when there is none.
-    ZEPHTreeItem*& entryFor(const QString& id) { return DenseHash::insert(id).item; }
+    /// The entry of `id`, to be set; an entry without an item is made when there is none.
+    IdIndexEntry& entryFor(const QString& id) { return DenseHash::insert(id); }
     /// Removes the entry of `id` when it leads to `item`.
     void removeIfLeadsTo(const QString& id, const ZEPHTreeItem* item) {
         const IdIndexEntry* entry = find(id);

@@ -1,12 +1,16 @@
 #include "model/RowStore.h"
 
+#include "model/ValueRelay.h"
 #include "model/ZEPHTreeModel.h"
 
 #include <algorithm>
 
 RowStore::RowStore(ZEPHTreeModel* model) : m_model(model), m_rows(new RowTable), m_idIndex(new IdIndex) {}
 
-RowStore::~RowStore() = default;
+// The relays go first: an item must not reach a row store that is gone.
+RowStore::~RowStore() {
+    delete m_relayHolder;
+}
 
 int RowStore::rowOf(const ZEPHTreeItem* item) const {
     RowTable::Record* info = m_rows->find(item);
@@ -74,12 +78,16 @@ void RowStore::place(int row, ZEPHTreeItem* const* items, int count) {
     for (int i = 0; i < count; ++i) {
         ZEPHTreeItem* item = items[i];
         const QString id = item->ID();
-        ZEPHTreeItem*& entry = m_idIndex->entryFor(id);
-        if (entry && entry != item) {
+        IdIndexEntry& filed = m_idIndex->entryFor(id);
+        if (filed.item && filed.item != item) {
             // The ID now leads to the new row; the earlier holder is no longer found by ID.
-            if (RowTable::Record* previous = m_rows->find(entry)) previous->filed = false;
+            if (RowTable::Record* previous = m_rows->find(filed.item)) {
+                previous->filed = false;
+                m_idsUnsure = true;
+            }
         }
-        entry = item;
+        filed.item = item;
+        filed.rowHint = row + i - m_hintBase;
         RowTable::Record& info = m_rows->insert(item);
         info.rowHint = row + i - m_hintBase;
         info.filed = true;
@@ -119,12 +127,16 @@ void RowStore::file(ZEPHTreeItem* item) {
     if (!info) return;
     const QString id = item->ID();
     if (info->filed && info->filedId != id) unfileRecord(item);
-    ZEPHTreeItem*& entry = m_idIndex->entryFor(id);
-    if (entry && entry != item) {
+    IdIndexEntry& filed = m_idIndex->entryFor(id);
+    if (filed.item && filed.item != item) {
         // The ID now leads to this item; the earlier holder is no longer found by ID.
-        if (RowTable::Record* previous = m_rows->find(entry)) previous->filed = false;
+        if (RowTable::Record* previous = m_rows->find(filed.item)) {
+            previous->filed = false;
+            m_idsUnsure = true;
+        }
     }
-    entry = item;
+    filed.item = item;
+    filed.rowHint = info->rowHint;
     info->filed = true;
     info->filedId = id;
 }
@@ -182,13 +194,33 @@ void RowStore::clear(bool keepConnections) {
     m_hintBase = 0;
     m_staleFrom = INT_MAX;
     m_hasSilentRows = false;
+    m_idsUnsure = false;
 }
 
-// The value-change connection: a change inside the item becomes dataChanged for its row. Each item
-// gets a functor that knows the item, because QObject::sender() (what EmitValueChange() reads)
-// walks every connection into the model, which would make one change cost a scan of all rows. An
-// item that comes back after a stay gets its earlier connection back, so there is one connection
-// per item and model however often it returns.
+int RowStore::firstRowWithId(const QString& id) const {
+    // Every row is filed under its own ID, and no two rows share one: the item filed under `id` is
+    // the only row with it, if it is a row at all (a row that was just taken out may still be filed).
+    if (!m_idsUnsure && !m_hasSilentRows && !m_listHandedOut && m_items.size() == m_rows->size()) {
+        IdIndexEntry* filed = m_idIndex->find(id);
+        if (!filed || !filed->item) return -1;
+        const int hinted = filed->rowHint + m_hintBase;
+        if (hinted >= 0 && hinted < m_items.size() && m_items.at(hinted) == filed->item) return hinted;
+        const int row = rowOf(filed->item);
+        if (row >= 0) filed->rowHint = row - m_hintBase;
+        return row;
+    }
+    for (int row = 0; row < m_items.size(); ++row) {
+        if (m_items.at(row)->ID() == id) return row;
+    }
+    return -1;
+}
+
+// The value-change connection: a change inside the item becomes dataChanged for its row. The item
+// is connected to a relay, not to the model: QObject::sender(), which tells the relay's slot the
+// item, walks every connection into the receiver, so a single receiver would make one change cost a
+// scan of all rows; a relay has a few dozen. Unlike a functor, the connection needs no slot object. An item
+// that comes back after a stay gets its earlier connection back, so there is one connection per item and
+// model however often it returns.
 QMetaObject::Connection RowStore::valueConnectionFor(ZEPHTreeItem* item) {
     if (!m_keptConnections.isEmpty()) {
         auto kept = m_keptConnections.find(item);
@@ -198,11 +230,21 @@ QMetaObject::Connection RowStore::valueConnectionFor(ZEPHTreeItem* item) {
             if (connection) return connection;
         }
     }
-    ZEPHTreeModel* model = m_model;
-    return QObject::connect(item, &ZEPHTreeItem::valueChanged, model, [this, model, item] {
-        const QModelIndex changed = model->index(rowOf(item), 0, QModelIndex());
-        if (changed.isValid()) emit model->dataChanged(changed, changed, QVector<int>());
-    });
+    if (m_relays.size() * ValueRelay::Share <= size_t(m_items.size())) {
+        if (!m_relayHolder) m_relayHolder = new QObject(m_model);
+        m_relays.push_back(new ValueRelay(this, m_relayHolder));
+    }
+    if (m_nextRelay >= m_relays.size()) m_nextRelay = 0;
+    return m_relays[m_nextRelay++]->connectItem(item);
+}
+
+void RowStore::announceValueChange(ZEPHTreeItem* item) {
+    if (!m_idsUnsure) {
+        const RowTable::Record* info = m_rows->find(item);
+        if (info && info->filedId != item->ID()) m_idsUnsure = true;
+    }
+    const QModelIndex changed = m_model->index(rowOf(item), 0, QModelIndex());
+    if (changed.isValid()) emit m_model->dataChanged(changed, changed, QVector<int>());
 }
 
 void RowStore::keepConnection(const ZEPHTreeItem* item, QMetaObject::Connection connection) {

@@ -11,7 +11,9 @@
 
 #include <climits>
 #include <memory>
+#include <vector>
 
+class ValueRelay;
 class ZEPHTreeItem;
 class ZEPHTreeModel;
 
@@ -52,6 +54,9 @@ public:
     /// Row of `item`, or -1; starts at the row where it was last seen, so it is cheap after small
     /// shifts.
     int rowOf(const ZEPHTreeItem* item) const;
+    /// The first row whose item has the ID `id`, or -1: from the ID index while every row is filed
+    /// under its current ID, else by a scan.
+    int firstRowWithId(const QString& id) const;
     /// The item the ID index files under `id`, or null.
     ZEPHTreeItem* filedUnder(const QString& id) const { return m_idIndex->value(id); }
     /// How many IDs the ID index holds.
@@ -89,6 +94,8 @@ public:
     void reverseRows(int first, int last);
     /// Appends items that are shown until an announced removal: neither rows nor filed.
     void appendShownOnly(const QList<ZEPHTreeItem*>& items);
+    /// Emits dataChanged for the row of `item`, whose value changed.
+    void announceValueChange(ZEPHTreeItem* item);
     /// Drops the list's entries from `count` on (only entries appended by appendShownOnly()).
     void truncate(int count);
 
@@ -102,6 +109,11 @@ private:
     void unfileRecord(const ZEPHTreeItem* item);
 
     ZEPHTreeModel* m_model;
+    // The relays of value changes (children of one child object of the model, so that they move
+    // to another thread with it), used in turn; one per ValueRelay::Share rows at the most rows.
+    QObject* m_relayHolder = nullptr;
+    std::vector<ValueRelay*> m_relays;
+    size_t m_nextRelay = 0;
     QList<ZEPHTreeItem*> m_items;
     std::unique_ptr<RowTable> m_rows;
     std::unique_ptr<IdIndex> m_idIndex;
@@ -121,4 +133,7 @@ private:
     // rows are dropped: their changes may go unannounced.
     bool m_hasSilentRows = false;
     bool m_listHandedOut = false;
+    // Set when a row may no longer be filed under its current ID (two rows share an ID, or a row's
+    // ID changed), until the rows are dropped.
+    bool m_idsUnsure = false;
 };

@@ -47,11 +47,9 @@ QString ZEPHTreeModel::FindItemID(int row) const {
 }
 
 int ZEPHTreeModel::FindItemRow(const QString& id) const {
-    const QList<ZEPHTreeItem*>& items = d_func()->rows.items();
-    for (int row = 0; row < rowCount() && row < items.size(); ++row) {
-        if (items.at(row)->ID() == id) return row;
-    }
-    return -1;
+    // A row past the row count (a view that shows fewer rows than it holds) is not one.
+    const int row = d_func()->rows.firstRowWithId(id);
+    return row < rowCount() ? row : -1;
 }
 
 QVariant ZEPHTreeModel::FindItemValue(int row, int role) const {
