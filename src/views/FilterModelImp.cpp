@@ -44,6 +44,9 @@ FilterModelImp::FilterModelImp(ZEPHTreeModel* source, PF_USER_FILTER predicate, 
 }
 
 FilterModelImp::~FilterModelImp() {
+    // The base class may still announce row changes while it is destroyed.
+    for (const QMetaObject::Connection& connection : qAsConst(m_ownRowWatch))
+        disconnect(connection);
     if (m_source) m_link->removeListener(this);
 }
 
@@ -60,9 +63,10 @@ void FilterModelImp::start() {
     m_link->addListener(this);
     // The view's own row changes, before anyone else can listen to them: those that its tests do
     // not explain unsettle it.
-    connect(this, &QAbstractItemModel::rowsAboutToBeRemoved, this, &FilterModelImp::onOwnRowsChanged);
-    connect(this, &QAbstractItemModel::rowsInserted, this, &FilterModelImp::onOwnRowsChanged);
-    connect(this, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_settled = false; });
+    m_ownRowWatch = {
+        connect(this, &QAbstractItemModel::rowsAboutToBeRemoved, this, &FilterModelImp::onOwnRowsChanged),
+        connect(this, &QAbstractItemModel::rowsInserted, this, &FilterModelImp::onOwnRowsChanged),
+        connect(this, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_settled = false; })};
     connectSource();
     refilter();
 }

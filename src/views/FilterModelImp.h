@@ -118,6 +118,7 @@ private:
     QSet<ZEPHTreeItem*> m_retest;
     // Row insertions and removals of this view that the change in progress makes itself.
     int m_ownRowEvents = 0;
+    QVector<QMetaObject::Connection> m_ownRowWatch;
     // Set while source rows are tested and the view follows their answers.
     bool m_testing = false;
 };
