@@ -245,9 +245,9 @@ template <typename Load> void measureBytes(benchmark::State& state, int n, Load 
 }
 } // namespace
 
-void registerModelWorkloads(int n, bool withSingleAppends) {
+void registerModelWorkloads(int n) {
     registerLoad("bulk_load", n, true);
-    if (withSingleAppends) registerLoad("append_single", n, false);
+    registerLoad("append_single", n, false);
     registerFind(n);
     registerFindRow(n);
 }
