@@ -55,15 +55,6 @@ QStringList tokensOf(const QString& shape) {
     return tokens;
 }
 
-QString join(const QObject* model, bool names) {
-    QStringList parts;
-    for (int row = 0; asModel(model) && row < asModel(model)->rowCount(); ++row) {
-        ZEPHTreeItem* item = at(model, row);
-        parts << (!item ? QStringLiteral("?") : names ? item->Name() : item->ID());
-    }
-    return parts.join(QLatin1Char(' '));
-}
-
 } // namespace
 
 QList<ZEPHTreeItem*> items(const QString& shape, int childFlags) {
@@ -82,11 +73,10 @@ ZEPHTreeModel* make(const QString& shape, int flags) {
 }
 
 QString ids(const QObject* model) {
-    return join(model, false);
-}
-
-QString names(const QObject* model) {
-    return join(model, true);
+    QStringList parts;
+    for (int row = 0; asModel(model) && row < asModel(model)->rowCount(); ++row)
+        parts << (at(model, row) ? at(model, row)->ID() : QStringLiteral("?"));
+    return parts.join(QLatin1Char(' '));
 }
 
 QString dump(const QObject* model) {

@@ -20,8 +20,6 @@ void fill(ZEPHTreeModel* model, const QString& shape, int childFlags = 0);
 ZEPHTreeModel* make(const QString& shape, int flags = 0);
 /// The IDs of the model's rows, space separated ("A B").
 QString ids(const QObject* model);
-/// The names of the model's rows, space separated.
-QString names(const QObject* model);
 /// The model as a tree string ("A[B C] D"), read through FindItem(row) and each ChildModel().
 QString dump(const QObject* model);
 /// The item at `row`, read through FindItem(row).
