@@ -151,7 +151,6 @@ private slots:
     void shouldFollowTheOperationContract();
     void shouldAgreeWithAListUnderRandomOperations();
     void shouldAnswerWithoutRunningOwnerThread();
-    void shouldUnwrapItemVariantsInWorker();
 };
 
 // Both constructors give a model with the default roles, its own partial view and a worker that
@@ -166,12 +165,24 @@ void TstModel::shouldBuildEveryModelCompletely() {
         bool appended = false;
         QVERIFY(runInThread([&] { appended = tree::run(model, "append T"); }));
         QVERIFY(appended && tree::at(model, 0)->thread() == thread());
+        // The worker takes items as void* variants; anything else reaches the model as a null item.
+        QObject* worker = nullptr;
+        for (QObject* child : model->children())
+            worker = qstrcmp(child->metaObject()->className(), "ZEPHTreeModelWorker") ? worker : child;
+        void* x = tree::items("X").first();
+        QVERIFY(QMetaObject::invokeMethod(worker, "AppendItem", Q_RETURN_ARG(bool, appended),
+                                          Q_ARG(QVariant, QVariant("X"))));
+        QVERIFY(!appended);
+        QVERIFY(QMetaObject::invokeMethod(
+            worker, "AppendItemsList", Q_RETURN_ARG(bool, appended),
+            Q_ARG(QVariantList, (QVariantList{7, QVariant(QMetaType::VoidStar, &x)}))));
+        QVERIFY(appended && tree::ids(model) == "T X");
         SignalLog log(model);
         model->setPage(2);
         model->SetFirstPartialModelRow(0);
         model->SetFirstPartialModelRow(0);
         QVERIFY(QMetaObject::invokeMethod(model, "EmitValueChange")); // no sender, no row
-        QCOMPARE(log.take() + partial->property("count").toString(), QStringLiteral("first first1"));
+        QCOMPARE(log.take() + partial->property("count").toString(), QStringLiteral("first first2"));
         QCOMPARE(QVariantList({model->page(), model->totalPage(), model->UpdateFilterRules({}, true),
                                model->UpdateUserDefinedFilterRules({}), model->UpdateGroupRole(258)}),
                  QVariantList({-1, 0, false, false, false}));
@@ -206,7 +217,6 @@ void TstModel::shouldAnswerLookups_data() {
     QTest::newRow("own row wins over deeper one") << "A[X:deep] X:top" << 0 << "id X" << "X:top|X:top|QString=X|QString=X";
     QTest::newRow("depth first in row order") << "A[B[T:deep]] C[T:mid]" << 0 << "id T" << "-|T:deep|invalid|QString=T";
     QTest::newRow("each level's index first") << "A[B[T:deep] T:mid]" << 0 << "id T" << "-|T:mid|invalid|QString=T";
-    QTest::newRow("missing") << "A[B] C" << 0 << "id Q" << "-|-|invalid|invalid";
     QTest::newRow("case counts") << "A[b]" << 0 << "id B" << "-|-|invalid|invalid";
     QTest::newRow("empty id") << "A[B]" << 0 << "id " << "-|-|invalid|invalid";
     QTest::newRow("later of two equal IDs") << "X:1 X:2" << 0 << "id X" << "X:2|X:2|QString=X|QString=X";
@@ -229,7 +239,6 @@ void TstModel::shouldAnswerLookups_data() {
     QTest::newRow("all, by new IDs") << "A B[C]; id A N; id C M" << 0 << "all" << "Z N B M|Z N B";
     QTest::newRow("all, an item holds its own model") << "A B; link A ." << 0 << "all" << "Z A B|Z A B";
     QTest::newRow("all, two models hold each other") << "A[B]; link B ." << 0 << "all" << "Z A B|Z A";
-    QTest::newRow("all, ring of three") << "A[B[C D]]; link C ." << 0 << "all" << "Z A B C D|Z A";
     QTest::newRow("all, cycle below the top") << "A[B[C]] E; link C A" << 0 << "all" << "Z A B C E|Z A E";
     QTest::newRow("all, shared child model") << "A[X] B; link B A" << 0 << "all" << "Z A X B|Z A B";
     QTest::newRow("ring of three") << "A[B[C D]]; link C ." << 0 << "id D" << "-|D:D|invalid|QString=D";
@@ -244,7 +253,6 @@ void TstModel::shouldAnswerLookups_data() {
     QTest::newRow("data, display role of the item") << "A:a" << 0 << "data 1 0" << "QString=shown";
     QTest::newRow("data, row == count") << "A:a" << 0 << "data 3 257" << "invalid";
     QTest::newRow("get") << "A:a" << 0 << "get 0" << "childModelRole=QObject*=0 idRole=QString=A nameRole=QString=a";
-    QTest::newRow("get, row == count") << "A:a" << 0 << "get 3" << "";
     QTest::newRow("get, json by name is invalid") << "A:a" << 0 << "get 0 257=idRole 260=jsonValueRole" << "idRole=QString=A jsonValueRole=invalid";
     QTest::newRow("get, one key per name") << "A:a" << 0 << "get 0 257=idRole 258=idRole" << "idRole=QString=A";
     QTest::newRow("get, subclass role") << "A:a" << 0 << "get 2 300=valueRole 301=otherRole" << "otherRole=invalid valueRole=int=7";
@@ -356,7 +364,6 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::newRow("prepend list, equal IDs without merging") << "X:old" << 0 << "prependList X:1 X:2" << true << "aboutIns:0-1 ins:0-1 sort count |" << "X:1 X:2* X:old*";
     QTest::newRow("prepend list, throwing handler") << "A B" << 4 + ThrowingHandler << "prependList X B:n Y" << true << "data:1-1 aboutIns:0-1 ins:0-1 sort count |" << "X Y A B:n!";
     QTest::newRow("prepend list of merges") << "A" << 4 << "prependList A" << true << "sort |" << "A";
-    QTest::newRow("prepend empty list") << "A" << 0 << "prependList" << true << "|" << "A";
     QTest::newRow("remove one") << "A B C" << 0 << "removeOne B" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B count | gone" << "A C";
     QTest::newRow("remove one unknown") << "A B C" << 0 << "removeOne X" << false << "|" << "A B C";
     QTest::newRow("remove one, indexed of two") << "A:1 A:2 B" << 0 << "removeOne A" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:A count | gone" << "A:1* B";
@@ -382,12 +389,9 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::newRow("remove all") << "A[B C] D" << 0 << "removeAll" << true << "aboutRem:0-1 rem:0-1 allRemoved count | gone" << "";
     QTest::newRow("remove all, shared items") << "A[B C] D" << 2 << "removeAll" << true << "aboutRem:0-1 rem:0-1 allRemoved count |" << "";
     QTest::newRow("remove all of empty") << "" << 0 << "removeAll" << true << "|" << "";
-    QTest::newRow("clear") << "A" << 0 << "clear" << true << "aboutRem:0-0 rem:0-0 allRemoved count | gone" << "";
     QTest::newRow("clear containers") << "A[B[C]] D" << 0 << "clearAll" << true << "aboutReset reset count gone |" << "";
     QTest::newRow("clear containers, shared items") << "A[B[C]] D" << 2 << "clearAll" << true << "aboutReset reset count |" << "";
     QTest::newRow("remove one, cycle through itself") << "A B" << 0 << "link A .; removeOne A" << true << "aboutRem:0-0 rem:0-0 itemsRemoved:A count | gone" << "B";
-    QTest::newRow("remove ids, cycle of two") << "A[B] C" << 0 << "link B .; removeIds A" << true << "aboutRem:0-0 rem:0-0 itemsRemoved:A count | gone" << "C";
-    QTest::newRow("remove rows, ring of three") << "A[B[C]] D" << 0 << "link C .; removeRows 0 0" << true << "aboutRem:0-0 rem:0-0 itemsRemoved:A count | gone" << "D";
     QTest::newRow("remove all, cycle below the top") << "A[B[C]] E" << 0 << "link C A; removeAll" << true << "aboutRem:0-1 rem:0-1 allRemoved count | gone" << "";
     QTest::newRow("clear containers, cycle of two") << "A[B] C" << 0 << "link B .; clearAll" << true << "aboutReset reset count gone |" << "";
     QTest::newRow("exchange, cycle of two") << "A[B] C" << 0 << "link B .; replaceEx" << true << "aboutRem:0-1 rem:0-1 gone count |" << "";
@@ -414,11 +418,9 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::newRow("exchange, no merging") << "A" << 4 << "replaceEx X:1 X:2" << true << "gone aboutIns:1-1 ins:1-1 count data:0-1 |" << "X:1* X:2";
     QTest::newRow("exchange with fewer own items") << "A[X Y] B C" << 0 << "replaceEx @C @A" << true << "aboutRem:2-2 rem:2-2 gone count data:0-1 |" << "C A[X Y]";
     QTest::newRow("exchange with own child's item") << "A[B C] D" << 0 << "replaceEx @B" << true << "aboutRem:1-1 rem:1-1 gone count data:0-0 |" << "B";
-    QTest::newRow("exchange twice") << "A B" << 0 << "replaceEx X Y; replaceEx Z" << true << "aboutRem:1-1 rem:1-1 gone count data:0-0 |" << "Z";
     QTest::newRow("exchange, then a change") << "A" << 0 << "replaceEx X Y; name X n" << true << "|" << "X:n Y";
     QTest::newRow("exchange own items, then a change") << "A B" << 0 << "replaceEx @B @A; name A n" << true << "data:1-1 |" << "B A:n";
     QTest::newRow("removed one comes back") << "A B C" << 0 << "removeOne B | itemsRemoved: append &B" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B aboutIns:2-2 ins:2-2 sort count count |" << "A C B";
-    QTest::newRow("removed id comes back") << "A B C" << 0 << "removeIds B | itemsRemoved: append &B" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B aboutIns:2-2 ins:2-2 sort count count |" << "A C B";
     QTest::newRow("removed row comes back") << "A B C" << 0 << "removeRows 1 1 | itemsRemoved: append @B" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B aboutIns:2-2 ins:2-2 sort count count |" << "A C B";
     QTest::newRow("no merge into a leaving row") << "A B C" << 4 << "removeRows 1 1 | rem: append B:new" << true << "aboutRem:1-1 rem:1-1 aboutIns:2-2 ins:2-2 sort count itemsRemoved:B count | gone" << "A C B:new";
     // clang-format on
@@ -491,10 +493,9 @@ void TstModel::shouldFollowTheOperationContract() {
         QList<QPointer<QObject>> now;
         collect(model.get(), now);
         const QSet<QObject*> rows(now.begin(), now.end());
-        for (QObject* object : before) {
+        for (QObject* object : before)
             if (auto* child = qobject_cast<ZEPHTreeModel*>(object); child && owning && !rows.contains(child))
                 QCOMPARE(child->rowCount(), 0);
-        }
         tree::flushDeletes(3);
         QCOMPARE(log.take(),
                  forwarded ? QString(' ' + signalList + ' ').replace(" | ", " ").trimmed() : signalList);
@@ -504,9 +505,8 @@ void TstModel::shouldFollowTheOperationContract() {
             QVERIFY(object.isNull() == (owning && !rows.contains(object)));
         for (ZEPHTreeItem* item : passed)
             QVERIFY(!item || rows.contains(item));
-        for (QObject* object : now) {
+        for (QObject* object : now)
             QCOMPARE(object->thread(), thread());
-        }
         for (const QString& id : (initial + ' ' + op).split(QRegularExpression("[^A-Z0-9]+"))) {
             auto* filed = qobject_cast<ZEPHTreeItem*>(model->ZEPHTreeModel::FindItem(id, false));
             QVERIFY(!filed || model->GetModelItemList()->contains(filed));
@@ -659,26 +659,6 @@ void TstModel::shouldAnswerWithoutRunningOwnerThread() {
     QVERIFY(deleted);
     QCOMPARE(diedIn, thread());
     QCOMPARE(last.take(), QStringLiteral("rem:0-1 allRemoved count"));
-}
-
-// The worker takes items as void* variants; anything that does not convert reaches the model as a
-// null item.
-void TstModel::shouldUnwrapItemVariantsInWorker() {
-    std::unique_ptr<ZEPHTreeModel> model(tree::make("A"));
-    QObject* worker = nullptr;
-    for (QObject* child : model->children()) {
-        if (qstrcmp(child->metaObject()->className(), "ZEPHTreeModelWorker") == 0) worker = child;
-    }
-    void* x = tree::items("X").first();
-    bool result = true;
-    QVERIFY(QMetaObject::invokeMethod(worker, "AppendItem", Q_RETURN_ARG(bool, result),
-                                      Q_ARG(QVariant, QVariant("X"))));
-    QVERIFY(!result);
-    QVERIFY(
-        QMetaObject::invokeMethod(worker, "AppendItemsList", Q_RETURN_ARG(bool, result),
-                                  Q_ARG(QVariantList, (QVariantList{7, QVariant(QMetaType::VoidStar, &x)}))));
-    QVERIFY(result);
-    QCOMPARE(tree::ids(model.get()), QStringLiteral("A X"));
 }
 
 QTEST_MAIN(TstModel)
