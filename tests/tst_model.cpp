@@ -117,21 +117,15 @@ QStringList sortedIds(const QObject* model) {
     return ids.sort(), ids;
 }
 
-// Runs `work` in a new thread while this thread runs its event loop, and waits for it to end.
-bool runInThread(const std::function<void()>& work) {
-    std::unique_ptr<QThread> thread(QThread::create(work));
-    QEventLoop loop;
-    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    thread->start();
-    loop.exec();
-    return thread->wait(1000);
-}
-
-// Runs `work` in a new thread while this thread runs no event loop; true when it ended within 10 s.
-bool finishesWithoutOwner(const std::function<void()>& work) {
+// Runs `work` in a new thread while this thread runs its event loop (or, without `loop`, none);
+// true when the work ended within 10 s.
+bool runInThread(const std::function<void()>& work, bool loop = true) {
     QSemaphore done;
     std::unique_ptr<QThread> thread(QThread::create([&] { work(), done.release(); }));
+    QEventLoop events;
+    QObject::connect(thread.get(), &QThread::finished, &events, &QEventLoop::quit);
     thread->start();
+    if (loop) events.exec();
     const bool finished = done.tryAcquire(1, 10000);
     while (!thread->wait(50))
         QCoreApplication::processEvents();
@@ -580,17 +574,16 @@ void TstModel::shouldAgreeWithAListUnderRandomOperations() {
 // in its own thread, and whoever deletes the model empties and deletes it in place. An owner thread
 // that runs no event loop leaves the early answers (a null item, an empty list) to the calling thread
 // and ends a pending call with false when it ends. A model deleted from a foreign thread dies in its
-// owner thread.
+// owner thread; items made in a thread that ended are deleted at once when they leave, after the
+// signals.
 void TstModel::shouldAnswerWithoutRunningOwnerThread() {
-    QPointer<ZEPHTreeModel> ended;
-    QPointer<ZEPHTreeModel> blocked;
+    QPointer<ZEPHTreeModel> ended, blocked;
     QSemaphore end;
     QList<ZEPHTreeItem*> stray;
     std::unique_ptr<QThread> first(
         QThread::create([&] { ended = tree::make("A[B[C]] D"), stray = tree::items("S[T]"); }));
     std::unique_ptr<QThread> second(QThread::create([&] { blocked = tree::make("A"), end.acquire(); }));
-    first->start();
-    second->start();
+    first->start(), second->start();
     QVERIFY(first->wait(10000));
     QTRY_VERIFY(blocked);
     QList<QPointer<QObject>> objects;
@@ -601,54 +594,44 @@ void TstModel::shouldAnswerWithoutRunningOwnerThread() {
         results << QString::number(tree::run(model, op, &passed));
         for (ZEPHTreeItem* item : passed) {
             results.last() += item->thread() == QThread::currentThread() || model == blocked ? "" : "?";
-            delete item->ChildModel();
-            delete item;
+            delete item->ChildModel(), delete item;
         }
     };
-    QVERIFY(finishesWithoutOwner([&] {
-        for (const QString& op :
-             QString("append X[Y]|prepend X|insert 0 X|appendList X|prependList X|replace X|"
-                     "replaceEx X|removeOne A|removeRows 0 0|removeIds A|removeAll|move 0 1|clearAll")
-                 .split('|'))
-            call(ended, op);
-        for (const QString& op : {"append ~", "prepend ~", "appendList", "prependList"})
-            call(blocked, op);
-        std::unique_ptr<QThread> ender(QThread::create([&] { QThread::msleep(200), end.release(); }));
-        ender->start();
-        call(blocked, "append X");
-        ender->wait();
-    }));
-    QCOMPARE(results.join(' '), QStringLiteral("0 0 0 0 0 0 0 0 0 0 1 1 1 0 0 1 1 0"));
-    QCOMPARE(tree::dump(ended), QStringLiteral("A[B[C]] D"));
-    bool deleted = false;
-    QVERIFY(finishesWithoutOwner([&] {
-        IZEPHTreeModel* handle = ended.data();
-        deleted = DeleteZEPHTreeModel(&handle) && !handle;
-    }));
-    QVERIFY(deleted);
+    QVERIFY(runInThread(
+        [&] {
+            for (const QString& op :
+                 QString("append X[Y]|prepend X|insert 0 X|appendList X|prependList X|replace X|"
+                         "replaceEx X|removeOne A|removeRows 0 0|removeIds A|removeAll|move 0 1|clearAll")
+                     .split('|'))
+                call(ended, op);
+            for (const QString& op : {"append ~", "prepend ~", "appendList", "prependList"})
+                call(blocked, op);
+            std::unique_ptr<QThread> ender(QThread::create([&] { QThread::msleep(200), end.release(); }));
+            ender->start();
+            call(blocked, "append X");
+            ender->wait();
+            IZEPHTreeModel* handle = ended.data();
+            results << tree::dump(ended) << QString::number(DeleteZEPHTreeModel(&handle) && !handle);
+        },
+        false));
+    QCOMPARE(results.join(' '), QStringLiteral("0 0 0 0 0 0 0 0 0 0 1 1 1 0 0 1 1 0 A[B[C]] D 1"));
     for (const QPointer<QObject>& object : objects)
         QVERIFY(!object);
     QVERIFY(second->wait(10000));
     IZEPHTreeModel* handle = blocked.data();
     QVERIFY(DeleteZEPHTreeModel(&handle));
 
-    // Items made in a thread that ended are deleted at once when they leave, after the signals.
-    ZEPHTreeModel model;
-    SignalLog log(&model);
-    model.AppendItemsList(stray);
-    connect(stray.first(), &QObject::destroyed, &log, [&] { log.entries << "gone"; });
-    model.RemoveAll();
-    QCOMPARE(log.take(), QStringLiteral("ins:0-0 count rem:0-0 allRemoved count gone"));
-
     handle = tree::make("A[B] C");
-    SignalLog last(handle);
+    static_cast<ZEPHTreeModel*>(handle)->AppendItemsList(stray);
+    SignalLog log(handle);
     QThread* diedIn = nullptr;
+    connect(stray.first(), &QObject::destroyed, &log, [&] { log.entries << "gone"; });
     connect(
         handle, &QObject::destroyed, this, [&] { diedIn = QThread::currentThread(); }, Qt::DirectConnection);
-    QVERIFY(runInThread([&] { deleted = DeleteZEPHTreeModel(&handle) && !handle; }));
-    QVERIFY(deleted);
+    QVERIFY(runInThread(
+        [&] { results = QStringList{QString::number(DeleteZEPHTreeModel(&handle) && !handle)}; }));
     QCOMPARE(diedIn, thread());
-    QCOMPARE(last.take(), QStringLiteral("rem:0-1 allRemoved count"));
+    QCOMPARE(results.first() + ' ' + log.take(), QStringLiteral("1 rem:0-2 allRemoved count gone"));
 }
 
 QTEST_MAIN(TstModel)
