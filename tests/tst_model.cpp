@@ -440,24 +440,20 @@ void TstModel::shouldFollowTheOperationContract() {
         const QPointer<ZEPHTreeItem> back = tree::found(model.get(), script.section('&', 1)).value(0);
         bool listened = false;
         const auto listen = [&] {
-            if (!std::exchange(listened, true))
+            if (log.entries.last().section(':', 0, 0) == listener.section(':', 0, 0) &&
+                !std::exchange(listened, true))
                 back ? model->AppendItem(back) : tree::run(model.get(), script);
         };
-        if (listener.startsWith("rem:")) connect(model.get(), &QAbstractItemModel::rowsRemoved, &log, listen);
-        if (listener.startsWith("itemsRemoved:"))
-            connect(model.get(), &ZEPHTreeModel::itemsRemoved, &log, listen);
+        connect(model.get(), &QAbstractItemModel::rowsRemoved, &log, listen);
+        connect(model.get(), &ZEPHTreeModel::itemsRemoved, &log, listen);
 
         QList<QPointer<ZEPHTreeItem>> passed;
-        bool actual = !result;
-        bool kept = true;
+        bool actual = !result, kept = true;
         const auto call = [&] {
             actual = tree::run(model.get(), step, &passed);
-            for (ZEPHTreeItem* item : passed) {
-                if (actual) continue;
-                kept = kept && item && item->thread() == QThread::currentThread();
-                delete item->ChildModel();
+            for (ZEPHTreeItem* item : actual ? decltype(passed)() : passed)
+                kept = kept && item && item->thread() == QThread::currentThread(), delete item->ChildModel(),
                 delete item;
-            }
         };
         if (forwarded)
             QVERIFY(runInThread(call));
