@@ -12,13 +12,7 @@
 #include <QJsonDocument>
 #include <QPointer>
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <limits>
-#include <memory>
 #include <stdexcept>
-#include <vector>
 
 namespace {
 
