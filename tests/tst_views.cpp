@@ -30,14 +30,11 @@ QVariantList containing(const QString& text) {
 }
 
 // A tree string; "#n" stands for the items 0 .. n-1.
-ZEPHTreeModel* makeSource(QString shape) {
-    if (shape.startsWith('#')) {
-        QStringList ids;
-        for (int i = 0; i < shape.mid(1).toInt(); ++i)
-            ids << QString::number(i);
-        shape = ids.join(' ');
-    }
-    return tree::make(shape);
+ZEPHTreeModel* makeSource(const QString& shape) {
+    QStringList ids;
+    for (int i = 0; shape.startsWith('#') && i < shape.mid(1).toInt(); ++i)
+        ids << QString::number(i);
+    return tree::make(shape.startsWith('#') ? ids.join(' ') : shape);
 }
 
 // A view as a tree string, a window as the IDs it shows; a paging view adds "|page/totalPage".
@@ -185,8 +182,6 @@ void ViewsTest::shouldFollowTheirSource_data() {
     row("group of page: turned", "p 3|g", "1:a 2:b 3:a 4:c 5:c", "page 1; append 6:a", "*", "c[4 5] a[6]");
     row("group of page: source reset", "p 3|g", "1:a 2:b 3:a 4:c 5:c 6:a", "move 5 0", "*", "a[1 6] b[2]");
 
-    row("page: last, short", "p 10 2", "#25", "", "", "20 21 22 23 24 |2/3");
-    row("page: last, full", "p 10 1", "#20", "", "", "10 11 12 13 14 15 16 17 18 19 |1/2");
     row("page: no rows", "p 10", "", "page 0; page 1", "", " |0/0");
     row("page: all rows", "p 0", "#7", "", "", "0 1 2 3 4 5 6 |0/1");
     row("page: one row each", "p 1 2", "#3", "", "", "2 |2/3");
@@ -408,12 +403,10 @@ void ViewsTest::shouldLookUpThroughPagesAndWindows() {
     std::unique_ptr<ZEPHTreeModel> pages(asModel(source->GetPagingModel(10))),
         one(asModel(source->GetPagingModel(0)));
     pages->setPage(2);
-    QCOMPARE(pages->FindItemRow("12"), 2);
-    QCOMPARE(pages->FindItemRow("nope"), -1);
-    QCOMPARE(one->FindItemRow("24"), 24);
+    QCOMPARE(QList<int>({pages->FindItemRow("12"), pages->FindItemRow("nope"), one->FindItemRow("24")}),
+             QList<int>({2, -1, 24}));
     QVERIFY(pages->FindItem("12") == source->FindItem(12) && pages->FindItem(3) == source->FindItem(23));
     QCOMPARE(pages->get(0).value("idRole"), QVariant("20"));
-    QVERIFY(pages->get(5).isEmpty() && pages->get(-1).isEmpty());
     QCOMPARE(pages->index(4, 0).data(Qt::DisplayRole), QVariant("24"));
     QVERIFY(!pages->Remove(0, 2) && !pages->RemoveOne("21") && source->rowCount() == 25);
     auto* window = qobject_cast<QAbstractItemModel*>(source->GetPartialModel(5));
