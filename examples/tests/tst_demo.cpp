@@ -31,8 +31,8 @@ private slots:
         QFETCH(int, exitCode);
         QTemporaryDir dir;
         QFile file(dir.filePath(QStringLiteral("data.json")));
-        QVERIFY(fileContent.isNull() || (file.open(QIODevice::WriteOnly) && file.write(fileContent) > 0));
-        file.close();
+        QVERIFY(fileContent.isNull() ||
+                (file.open(QIODevice::WriteOnly) && file.write(fileContent) > 0 && file.flush()));
         QStringList list = arguments.replace(QStringLiteral("{dir}"), dir.path())
                                .replace(QStringLiteral("{sample}"), QStringLiteral(ZEPH_DEMO_SAMPLE))
                                .split(QLatin1Char(' '));
