@@ -225,9 +225,8 @@ void ViewsTest::shouldFollowTheirSource() {
         items << tree::at(model.get(), row);
     const auto item = [&](const QString& key) -> ZEPHTreeItem* {
         if (key.startsWith('#')) return tree::at(model.get(), key.mid(1).toInt());
-        for (const auto& known : qAsConst(items)) {
+        for (const auto& known : qAsConst(items))
             if (known && known->ID() == key) return known;
-        }
         return tree::found(model.get(), key).value(0);
     };
 
@@ -251,9 +250,8 @@ void ViewsTest::shouldFollowTheirSource() {
     new Tester(proxy, Tester::FailureReportingMode::QtTest, proxy);
     SignalLog events(top);
     const auto last = [&](char kind) -> Level* {
-        for (int i = levels.size() - 1; i >= 0; --i) {
+        for (int i = levels.size() - 1; i >= 0; --i)
             if (levels.at(i).kind() == kind) return &levels[i];
-        }
         return nullptr;
     };
     Level* window = last('w');
