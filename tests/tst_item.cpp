@@ -39,15 +39,12 @@ struct PlainItem {
     QVariantMap map;
     std::function<void()> emitted;
 
-    void SetID(const QString& value) {
-        if (value != id) id = value, map[kId] = value, emitted();
+    template <typename T> void set(T& field, const T& value, const QString& key, const QVariant& entry) {
+        if (value != field) field = value, map[key] = entry, emitted();
     }
-    void SetName(const QString& value) {
-        if (value != name) name = value, map[kName] = value, emitted();
-    }
-    void SetChildModel(QObject* value) {
-        if (value != child) child = value, map[kChild] = obj(value), emitted();
-    }
+    void SetID(const QString& value) { set(id, value, kId, value); }
+    void SetName(const QString& value) { set(name, value, kName, value); }
+    void SetChildModel(QObject* value) { set(child, value, kChild, obj(value)); }
     void SetJsonValue(const QVariantMap& value) {
         if (value == map) return;
         map = value;
@@ -56,32 +53,34 @@ struct PlainItem {
         SetChildModel(qvariant_cast<QObject*>(map[kChild]));
         emitted();
     }
-    static int roleOf(const QString& name) {
-        return name == kId ? 257 : name == kName ? 258 : name == kChild ? 259 : 0;
+    // A role by number or by name; the JSON map has no name here.
+    static int roleOf(const QVariant& role) {
+        return role.type() == QVariant::Int ? role.toInt()
+                                            : QStringList{kId, kName, kChild}.indexOf(role.toString()) + 257;
     }
-    void setData(int role, const QVariant& value) {
-        role == 257   ? SetID(value.toString())
-        : role == 258 ? SetName(value.toString())
-        : role == 259 ? SetChildModel(qvariant_cast<QObject*>(value))
-        : role == 260 ? SetJsonValue(value.toMap())
-                      : void();
+    void setData(const QVariant& role, const QVariant& value) {
+        const int r = roleOf(role);
+        r == 257   ? SetID(value.toString())
+        : r == 258 ? SetName(value.toString())
+        : r == 259 ? SetChildModel(qvariant_cast<QObject*>(value))
+        : r == 260 ? SetJsonValue(value.toMap())
+                   : void();
     }
-    void setData(const QString& roleName, const QVariant& value) { setData(roleOf(roleName), value); }
-    QVariant getData(int role) const {
+    QVariant getData(const QVariant& role) const {
         const QVariantList fields{id, name, obj(child), map};
-        return role >= 257 && role <= 260 ? fields.at(role - 257) : QVariant();
+        const int r = roleOf(role);
+        return r >= 257 && r <= 260 ? fields.at(r - 257) : QVariant();
     }
-    QVariant getData(const QString& roleName) const { return getData(roleOf(roleName)); }
 };
 
 // Every role of an item by number and by name, as a reader sees them.
 template <typename Item> QString roles(const Item& item) {
-    QStringList parts;
-    for (const QVariant& role : QVariantList{0, 256, 257, 258, 259, 260, 261, "idRole", "nameRole",
-                                             "childModelRole", "jsonValueRole", "IdRole", "extra"})
-        parts << describe(role.type() == QVariant::Int ? item.getData(role.toInt())
-                                                       : item.getData(role.toString()));
-    return parts.join(' ');
+    QString parts;
+    for (int role : {0, 256, 257, 258, 259, 260, 261})
+        parts += describe(item.getData(role)) + ' ';
+    for (const char* name : {"idRole", "nameRole", "childModelRole", "jsonValueRole", "IdRole", "extra"})
+        parts += describe(item.getData(QString(name))) + ' ';
+    return parts;
 }
 
 } // namespace
@@ -91,7 +90,6 @@ class TstItem : public QObject {
 private slots:
     void shouldBehaveLikePlainItem_data();
     void shouldBehaveLikePlainItem();
-    void shouldReadDeletedChildModelAsNull();
 };
 
 void TstItem::shouldBehaveLikePlainItem_data() {
@@ -108,30 +106,27 @@ void TstItem::shouldBehaveLikePlainItem() {
     QRandomGenerator random(seed);
     QStringListModel m1, m2;
     QObject plainObject;
-    m1.setObjectName("m1");
-    m2.setObjectName("m2");
-    plainObject.setObjectName("o");
     const QList<QStringListModel*> models{&m1, &m2};
     const QList<QObject*> objects{nullptr, &m1, &m2, &plainObject};
+    for (int i = 1; i < 4; ++i)
+        objects[i]->setObjectName(QStringList{"", "m1", "m2", "o"}.at(i));
     const QStringList texts{QString(), "", "a", "b"};
-    QVariantList values{QVariant(), 1,        QByteArray("a"),         obj(nullptr),
-                        obj(&m1),   obj(&m2), QVariant::fromValue(&m1)};
-    for (const QString& text : texts)
-        values << text;
+    const QVariantList values =
+        QVariantList{QVariant(), 1, QByteArray("a"), obj(nullptr)} +
+        QVariantList{obj(&m1), obj(&m2), QVariant::fromValue(&m1), QString(), "", "a", "b"};
     const QStringList keys{kId, kName, kChild, "jsonValueRole", "extra", "IdRole"};
     const bool full = seed % 2;
     std::unique_ptr<ZEPHTreeItem> item(full ? new ZEPHTreeItem("a", "b", &m1) : new ZEPHTreeItem());
     PlainItem plain;
-    if (full)
-        plain.id = "a", plain.name = "b", plain.child = &m1,
-        plain.map = {{kId, "a"}, {kName, "b"}, {kChild, obj(&m1)}};
+    if (full) plain = {"a", "b", &m1, {{kId, "a"}, {kName, "b"}, {kChild, obj(&m1)}}, {}};
     QStringList seenItem, seenPlain;
     connect(item.get(), &ZEPHTreeItem::valueChanged, this, [&] { seenItem << roles(*item); });
     plain.emitted = [&] { seenPlain << roles(plain); };
     // A second item on m1 keeps relaying it, whatever happens to the first one.
     ZEPHTreeItem other("o", "o", &m1);
-    QSignalSpy relaysOfItem(item.get(), &ZEPHTreeItem::childModelValueChanged);
-    QSignalSpy relaysOfOther(&other, &ZEPHTreeItem::childModelValueChanged);
+    int relays = 0, relaysOfOther = 0;
+    connect(item.get(), &ZEPHTreeItem::childModelValueChanged, this, [&] { ++relays; });
+    connect(&other, &ZEPHTreeItem::childModelValueChanged, this, [&] { ++relaysOfOther; });
     // A host's own connection between a child model and the item is not the item's to remove.
     connect(&m2, &QObject::objectNameChanged, item.get(), &ZEPHTreeItem::childModelValueChanged);
 
@@ -166,43 +161,33 @@ void TstItem::shouldBehaveLikePlainItem() {
         };
         apply(*item);
         apply(plain);
-        QCOMPARE(roles(*item), roles(plain));
-        QCOMPARE(describe(item->JsonValue()) + item->ID() + item->Name(),
-                 describe(plain.map) + plain.id + plain.name);
+        QCOMPARE(roles(*item) + describe(item->JsonValue()) + item->ID() + item->Name(),
+                 roles(plain) + describe(plain.map) + plain.id + plain.name);
         QCOMPARE(item->ChildModel(), plain.child);
-        QCOMPARE(seenItem, seenPlain);
-        seenItem.clear();
-        seenPlain.clear();
+        QCOMPARE(std::exchange(seenItem, {}), std::exchange(seenPlain, {}));
         // Insertions, data changes and removals of the current child model are relayed, each once.
         QStringListModel* poked = pick(models);
-        relaysOfItem.clear();
-        relaysOfOther.clear();
+        relays = relaysOfOther = 0;
         poked->insertRows(0, 1);
         step % 2 ? poked->removeRows(0, 1) : poked->setData(poked->index(0), "x");
-        QCOMPARE(relaysOfItem.count(), plain.child == poked ? 2 : 0);
-        QCOMPARE(relaysOfOther.count(), poked == &m1 ? 2 : 0);
+        QCOMPARE(QPair(relays, relaysOfOther), QPair(plain.child == poked ? 2 : 0, poked == &m1 ? 2 : 0));
     }
-    relaysOfItem.clear();
+    relays = 0;
     m2.setObjectName("renamed");
-    QCOMPARE(relaysOfItem.count(), 1);
-}
+    QCOMPARE(relays, 1);
 
-// A child model deleted elsewhere reads as null, in the field and in the map, and writing back what
-// the item reads changes nothing.
-void TstItem::shouldReadDeletedChildModelAsNull() {
-    for (const bool extraKey : {false, true}) {
-        auto* child = new QStringListModel;
-        ZEPHTreeItem item("A", "B", child);
-        if (extraKey) item.SetJsonValue({{kId, "A"}, {kName, "B"}, {kChild, obj(child)}, {"x", 1}});
-        QSignalSpy spy(&item, &ZEPHTreeItem::valueChanged);
-        delete child;
-        QCOMPARE(describe(item.getData(259)), QStringLiteral("QObject* null=0"));
-        QCOMPARE(describe(item.JsonValue().value(kChild)), QStringLiteral("QObject* null=0"));
-        QCOMPARE(describe(item.getData(260).toMap().value(kChild)), QStringLiteral("QObject* null=0"));
-        item.SetJsonValue(item.JsonValue());
-        item.SetChildModel(nullptr);
-        QCOMPARE(spy.count(), 0);
-    }
+    // A child model deleted elsewhere reads as null, in the field and in the map (kept in the compact
+    // form or with keys of its own), and writing back what the item reads changes nothing.
+    auto* gone = new QStringListModel;
+    seed % 4 < 2 ? item.reset(new ZEPHTreeItem("A", "B", gone))
+                 : item->SetJsonValue({{kId, "A"}, {kChild, obj(gone)}, {"x", 1}});
+    QSignalSpy spy(item.get(), &ZEPHTreeItem::valueChanged);
+    delete gone;
+    QCOMPARE(describe(item->getData(259)) + ' ' + describe(item->JsonValue().value(kChild)),
+             QStringLiteral("QObject* null=0 QObject* null=0"));
+    item->SetJsonValue(item->JsonValue());
+    item->SetChildModel(nullptr);
+    QCOMPARE(spy.count(), 0);
 }
 
 QTEST_MAIN(TstItem)

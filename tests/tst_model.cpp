@@ -118,21 +118,15 @@ QStringList sortedIds(const QObject* model) {
     return ids.sort(), ids;
 }
 
-// Runs `work` in a new thread while this thread runs its event loop, and waits for it to end.
-bool runInThread(const std::function<void()>& work) {
-    std::unique_ptr<QThread> thread(QThread::create(work));
-    QEventLoop loop;
-    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    thread->start();
-    loop.exec();
-    return thread->wait(1000);
-}
-
-// Runs `work` in a new thread while this thread runs no event loop; true when it ended within 10 s.
-bool finishesWithoutOwner(const std::function<void()>& work) {
+// Runs `work` in a new thread while this thread runs its event loop (or, without `loop`, none);
+// true when the work ended within 10 s.
+bool runInThread(const std::function<void()>& work, bool loop = true) {
     QSemaphore done;
     std::unique_ptr<QThread> thread(QThread::create([&] { work(), done.release(); }));
+    QEventLoop events;
+    QObject::connect(thread.get(), &QThread::finished, &events, &QEventLoop::quit);
     thread->start();
+    if (loop) events.exec();
     const bool finished = done.tryAcquire(1, 10000);
     while (!thread->wait(50))
         QCoreApplication::processEvents();
@@ -152,7 +146,6 @@ private slots:
     void shouldFollowTheOperationContract();
     void shouldAgreeWithAListUnderRandomOperations();
     void shouldAnswerWithoutRunningOwnerThread();
-    void shouldUnwrapItemVariantsInWorker();
 };
 
 // Both constructors give a model with the default roles, its own partial view and a worker that
@@ -167,12 +160,24 @@ void TstModel::shouldBuildEveryModelCompletely() {
         bool appended = false;
         QVERIFY(runInThread([&] { appended = tree::run(model, "append T"); }));
         QVERIFY(appended && tree::at(model, 0)->thread() == thread());
+        // The worker takes items as void* variants; anything else reaches the model as a null item.
+        QObject* worker = nullptr;
+        for (QObject* child : model->children())
+            worker = qstrcmp(child->metaObject()->className(), "ZEPHTreeModelWorker") ? worker : child;
+        void* x = tree::items("X").first();
+        QVERIFY(QMetaObject::invokeMethod(worker, "AppendItem", Q_RETURN_ARG(bool, appended),
+                                          Q_ARG(QVariant, QVariant("X"))));
+        QVERIFY(!appended);
+        QVERIFY(QMetaObject::invokeMethod(
+            worker, "AppendItemsList", Q_RETURN_ARG(bool, appended),
+            Q_ARG(QVariantList, (QVariantList{7, QVariant(QMetaType::VoidStar, &x)}))));
+        QVERIFY(appended && tree::ids(model) == "T X");
         SignalLog log(model);
         model->setPage(2);
         model->SetFirstPartialModelRow(0);
         model->SetFirstPartialModelRow(0);
         QVERIFY(QMetaObject::invokeMethod(model, "EmitValueChange")); // no sender, no row
-        QCOMPARE(log.take() + partial->property("count").toString(), QStringLiteral("first first1"));
+        QCOMPARE(log.take() + partial->property("count").toString(), QStringLiteral("first first2"));
         QCOMPARE(QVariantList({model->page(), model->totalPage(), model->UpdateFilterRules({}, true),
                                model->UpdateUserDefinedFilterRules({}), model->UpdateGroupRole(258)}),
                  QVariantList({-1, 0, false, false, false}));
@@ -191,61 +196,42 @@ void TstModel::shouldAnswerLookups_data() {
     QTest::addColumn<int>("flags");    // Probe flags
     QTest::addColumn<QString>("query");
     QTest::addColumn<QString>("expected");
-    // Queries and what they answer:
+    // Queries (several keys give answers separated by " / ") and what they answer:
     //   "id <ID>"     FindItem(ID, false) | FindItem(ID, true) | FindItemValue(ID, 257)
     //                 | FindItemValueEx(ID, 257, true), the by-name forms answering alike
     //   "row <row>"   FindItem(row) | FindItemID(row) | FindItemValue(row, 257)
     //                 | FindItemValue(row, "nameRole"), get(row) answering alike
     //   "first <ID>"  FindItemRow(ID)
     //   "all"         GetAllIDs after "Z", with child models | without
-    //   "data <row> <role>"       data() of the model, its paging and its partial view; the rows S
+    //   "data <row>,<role>"       data() of the model, its paging and its partial view; the rows S
     //                             (a DisplayItem) and V (a ValueItem) are added to the tree
     //   "get <row> [role table]"  get() of a model with that role table, S and V added
     // clang-format off
-    QTest::newRow("own row") << "A:a[B:b C:c] D:d" << 0 << "id D" << "D:d|D:d|QString=D|QString=D";
     QTest::newRow("child row") << "A:a[B:b C:c] D:d" << 0 << "id B" << "-|B:b|invalid|QString=B";
     QTest::newRow("own row wins over deeper one") << "A[X:deep] X:top" << 0 << "id X" << "X:top|X:top|QString=X|QString=X";
     QTest::newRow("depth first in row order") << "A[B[T:deep]] C[T:mid]" << 0 << "id T" << "-|T:deep|invalid|QString=T";
     QTest::newRow("each level's index first") << "A[B[T:deep] T:mid]" << 0 << "id T" << "-|T:mid|invalid|QString=T";
-    QTest::newRow("missing") << "A[B] C" << 0 << "id Q" << "-|-|invalid|invalid";
     QTest::newRow("case counts") << "A[b]" << 0 << "id B" << "-|-|invalid|invalid";
     QTest::newRow("empty id") << "A[B]" << 0 << "id " << "-|-|invalid|invalid";
     QTest::newRow("later of two equal IDs") << "X:1 X:2" << 0 << "id X" << "X:2|X:2|QString=X|QString=X";
-    QTest::newRow("by old ID after SetID") << "A B[C]; id A N; id C M" << 0 << "id A" << "N:A|N:A|QString=N|QString=N";
-    QTest::newRow("not by new ID") << "A B[C]; id A N; id C M" << 0 << "id N" << "-|-|invalid|invalid";
-    QTest::newRow("child by old ID") << "A B[C]; id A N; id C M" << 0 << "id C" << "-|M:C|invalid|QString=M";
+    QTest::newRow("by old ID after SetID, not by new one") << "A B[C]; id A N; id C M" << 0 << "id A N C" << "N:A|N:A|QString=N|QString=N / -|-|invalid|invalid / -|M:C|invalid|QString=M";
     QTest::newRow("through FindItem override") << "A:a" << FindsStranger << "id A" << "S:stranger|S:stranger|QString=S|QString=S";
-    QTest::newRow("row") << "A:a B:b[X] C:c" << 0 << "row 2" << "C:c|C|QString=C|QString=c";
-    QTest::newRow("row -1") << "A:a" << 0 << "row -1" << "-||invalid|invalid";
-    QTest::newRow("row == count") << "A:a B:b" << 0 << "row 2" << "-||invalid|invalid";
+    QTest::newRow("row") << "A:a B:b[X] C:c" << 0 << "row 2 -1 3" << "C:c|C|QString=C|QString=c / -||invalid|invalid / -||invalid|invalid";
     QTest::newRow("row through FindItem override") << "A:a B:b" << ShiftsRows << "row 0" << "B:b|B|QString=B|QString=b";
-    QTest::newRow("first") << "A B C" << 0 << "first C" << "2";
     QTest::newRow("first of duplicates") << "B A:1 A:2" << 0 << "first A" << "1";
-    QTest::newRow("first, by new ID") << "A B[C]; id A N" << 0 << "first N" << "0";
-    QTest::newRow("first, not by old ID") << "A B[C]; id A N" << 0 << "first A" << "-1";
+    QTest::newRow("first, by new ID, not by old one") << "A B[C]; id A N" << 0 << "first N A" << "0 / -1";
     QTest::newRow("first, not in child models") << "A[B] C" << 0 << "first B" << "-1";
     QTest::newRow("first, of empty model") << "" << 0 << "first A" << "-1";
     QTest::newRow("first, rows claimed") << "A B C" << ClaimsRows << "first C" << "2";
     QTest::newRow("all, three levels") << "A[B[C] D] E[F]" << 0 << "all" << "Z A B C D E F|Z A E";
     QTest::newRow("all, by new IDs") << "A B[C]; id A N; id C M" << 0 << "all" << "Z N B M|Z N B";
-    QTest::newRow("all, an item holds its own model") << "A B; link A ." << 0 << "all" << "Z A B|Z A B";
     QTest::newRow("all, two models hold each other") << "A[B]; link B ." << 0 << "all" << "Z A B|Z A";
-    QTest::newRow("all, ring of three") << "A[B[C D]]; link C ." << 0 << "all" << "Z A B C D|Z A";
     QTest::newRow("all, cycle below the top") << "A[B[C]] E; link C A" << 0 << "all" << "Z A B C E|Z A E";
     QTest::newRow("all, shared child model") << "A[X] B; link B A" << 0 << "all" << "Z A X B|Z A B";
-    QTest::newRow("ring of three") << "A[B[C D]]; link C ." << 0 << "id D" << "-|D:D|invalid|QString=D";
-    QTest::newRow("ring of three, missing") << "A[B[C D]]; link C ." << 0 << "id Q" << "-|-|invalid|invalid";
+    QTest::newRow("ring of three") << "A[B[C D]]; link C ." << 0 << "id D Q" << "-|D:D|invalid|QString=D / -|-|invalid|invalid";
     QTest::newRow("all, duplicates") << "A A[A B]" << 0 << "all" << "Z A A A B|Z A A";
-    QTest::newRow("data, child model") << "A:a B:b[X]" << 0 << "data 1 259" << "QObject*=obj";
-    QTest::newRow("data, no child model") << "A:a" << 0 << "data 0 259" << "QObject*=0";
-    QTest::newRow("data, json map unlisted") << "A:a" << 0 << "data 0 260" << "QVariantMap(3)";
-    QTest::newRow("data, subclass role") << "A:a" << 0 << "data 2 300" << "int=7";
-    QTest::newRow("data, unknown role") << "A:a" << 0 << "data 0 301" << "invalid";
-    QTest::newRow("data, display role is the name") << "A:a" << 0 << "data 0 0" << "QString=a";
-    QTest::newRow("data, display role of the item") << "A:a" << 0 << "data 1 0" << "QString=shown";
-    QTest::newRow("data, row == count") << "A:a" << 0 << "data 3 257" << "invalid";
+    QTest::newRow("data") << "A:a B:b[X]" << 0 << "data 1,259 0,259 0,260 3,300 0,301 0,0 2,0 4,257" << "QObject*=obj / QObject*=0 / QVariantMap(3) / int=7 / invalid / QString=a / QString=shown / invalid";
     QTest::newRow("get") << "A:a" << 0 << "get 0" << "childModelRole=QObject*=0 idRole=QString=A nameRole=QString=a";
-    QTest::newRow("get, row == count") << "A:a" << 0 << "get 3" << "";
     QTest::newRow("get, json by name is invalid") << "A:a" << 0 << "get 0 257=idRole 260=jsonValueRole" << "idRole=QString=A jsonValueRole=invalid";
     QTest::newRow("get, one key per name") << "A:a" << 0 << "get 0 257=idRole 258=idRole" << "idRole=QString=A";
     QTest::newRow("get, subclass role") << "A:a" << 0 << "get 2 300=valueRole 301=otherRole" << "otherRole=invalid valueRole=int=7";
@@ -258,7 +244,6 @@ void TstModel::shouldAnswerLookups() {
     QFETCH(QString, query);
     QFETCH(QString, expected);
     const QStringList q = query.split(' ');
-    const QString key = q.value(1);
     QHash<int, QByteArray> roles;
     for (const QString& entry : q.mid(2).filter("="))
         roles.insert(entry.section('=', 0, 0).toInt(), entry.section('=', 1).toLatin1());
@@ -267,44 +252,49 @@ void TstModel::shouldAnswerLookups() {
     tree::run(&model, tree.section(';', 1));
     if (q[0] == "data" || q[0] == "get")
         model.AppendItemsList({new DisplayItem("S", "s", nullptr), new ValueItem("V", 7)});
-    QStringList answer;
-    if (q[0] == "id") {
-        answer << found(model.FindItem(key, false)) << found(model.FindItem(key, true))
-               << text(model.FindItemValue(key, 257)) << text(model.FindItemValueEx(key, 257, true));
-        // The by-name forms answer alike.
-        QCOMPARE(text(model.FindItemValue(key, "idRole")) + text(model.FindItemValueEx(key, "idRole", true)),
-                 answer.at(2) + answer.at(3));
-        QCOMPARE(text(model.FindItemValueEx(key, "idRole", false)), answer.at(2));
-    } else if (q[0] == "row") {
-        answer << found(model.FindItem(key.toInt())) << model.FindItemID(key.toInt())
-               << text(model.FindItemValue(key.toInt(), 257))
-               << text(model.FindItemValue(key.toInt(), "nameRole"));
-        QCOMPARE(text(model.get(key.toInt()).value("idRole")), answer.at(2));
-    } else if (q[0] == "first") {
-        answer << QString::number(model.FindItemRow(key));
-    } else if (q[0] == "get") {
-        const QVariantMap map = model.get(key.toInt());
-        for (auto it = map.cbegin(); it != map.cend(); ++it)
-            answer << it.key() + '=' + text(it.value());
-        answer = QStringList{answer.join(' ')};
-    } else if (q[0] == "data") {
-        std::unique_ptr<QObject> pages(model.GetPagingModel(0));
-        for (QObject* object : {static_cast<QObject*>(&model), pages.get(), model.GetPartialModel(5)}) {
-            auto* view = qobject_cast<QAbstractItemModel*>(object);
-            answer << text(view->data(view->index(key.toInt(), 0), q.value(2).toInt()));
+    QStringList answers;
+    for (const QString& key : q[0] == "get" || q[0] == "all" ? QStringList{q.value(1)} : q.mid(1)) {
+        const int row = key.section(',', 0, 0).toInt(), role = key.section(',', 1).toInt();
+        QStringList answer;
+        if (q[0] == "id") {
+            answer << found(model.FindItem(key, false)) << found(model.FindItem(key, true))
+                   << text(model.FindItemValue(key, 257)) << text(model.FindItemValueEx(key, 257, true));
+            // The by-name forms answer alike.
+            QCOMPARE(text(model.FindItemValue(key, "idRole")) +
+                         text(model.FindItemValueEx(key, "idRole", true)),
+                     answer.at(2) + answer.at(3));
+            QCOMPARE(text(model.FindItemValueEx(key, "idRole", false)), answer.at(2));
+        } else if (q[0] == "row") {
+            answer << found(model.FindItem(row)) << model.FindItemID(row)
+                   << text(model.FindItemValue(row, 257)) << text(model.FindItemValue(row, "nameRole"));
+            QCOMPARE(text(model.get(row).value("idRole")), answer.at(2));
+        } else if (q[0] == "first") {
+            answer << QString::number(model.FindItemRow(key));
+        } else if (q[0] == "get") {
+            const QVariantMap map = model.get(row);
+            for (auto it = map.cbegin(); it != map.cend(); ++it)
+                answer << it.key() + '=' + text(it.value());
+            answer = QStringList{answer.join(' ')};
+        } else if (q[0] == "data") {
+            std::unique_ptr<QObject> pages(model.GetPagingModel(0));
+            for (QObject* object : {static_cast<QObject*>(&model), pages.get(), model.GetPartialModel(5)}) {
+                auto* view = qobject_cast<QAbstractItemModel*>(object);
+                answer << text(view->data(view->index(row, 0), role));
+            }
+            // An index of another model's row, as a stale view may hold, reads like a missing row.
+            std::unique_ptr<ZEPHTreeModel> bigger(tree::make("A B C D E F"));
+            answer << text(model.data(bigger->index(row, 0), role));
+            answer.removeDuplicates();
+        } else {
+            for (const bool deep : {true, false}) {
+                QList<QString> ids{"Z"};
+                model.GetAllIDs(ids, deep);
+                answer << QStringList(ids).join(' ');
+            }
         }
-        // An index of another model's row, as a stale view may hold, reads like a missing row.
-        std::unique_ptr<ZEPHTreeModel> bigger(tree::make("A B C D E F"));
-        answer << text(model.data(bigger->index(key.toInt(), 0), q.value(2).toInt()));
-        answer.removeDuplicates();
-    } else {
-        for (const bool deep : {true, false}) {
-            QList<QString> ids{"Z"};
-            model.GetAllIDs(ids, deep);
-            answer << QStringList(ids).join(' ');
-        }
+        answers << answer.join('|');
     }
-    QCOMPARE(answer.join('|'), expected);
+    QCOMPARE(answers.join(" / "), expected);
 }
 
 void TstModel::shouldFollowTheOperationContract_data() {
@@ -317,7 +307,6 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::addColumn<QString>("signalList");
     QTest::addColumn<QString>("after"); // as describe() gives it
     // clang-format off
-    QTest::newRow("append") << "A B" << 0 << "append C" << true << "aboutIns:2-2 ins:2-2 sort count |" << "A B C";
     QTest::newRow("append equal ID without merging") << "A B" << 0 << "append B" << true << "aboutIns:2-2 ins:2-2 sort count |" << "A B* B";
     QTest::newRow("append merged") << "A B" << 4 << "append B:n" << true << "data:1-1 data:1-1 sort count |" << "A B:n";
     QTest::newRow("append merged by throwing handler") << "A B" << 4 + ThrowingHandler << "append B:n" << true << "data:1-1 data:1-1 sort count |" << "A B:n!";
@@ -329,7 +318,6 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::newRow("append own row, merging into itself") << "A B" << 4 << "append @B" << true << "data:1-1 sort count |" << "A B";
     QTest::newRow("append merged into the indexed of two") << "P Q" << 4 << "id P Q; append Q:n" << true << "data:1-1 data:1-1 sort count |" << "Q:P* Q:n";
     QTest::newRow("append own row under another's ID") << "A B" << 4 << "id A B; append @A" << false << "|" << "B:A* B";
-    QTest::newRow("prepend") << "A B" << 0 << "prepend C" << true << "aboutIns:0-0 ins:0-0 sort count |" << "C A B";
     QTest::newRow("prepend equal ID without merging") << "X:old" << 0 << "prepend X:new" << true << "aboutIns:0-0 ins:0-0 sort count |" << "X:new X:old*";
     QTest::newRow("prepend merged by throwing handler") << "A B" << 4 + ThrowingHandler << "prepend B:n" << true << "data:1-1 data:1-1 sort |" << "A B:n!";
     QTest::newRow("prepend null") << "A" << 0 << "prepend ~" << false << "|" << "A";
@@ -346,18 +334,15 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::newRow("append list of nulls") << "A" << 0 << "appendList ~ ~" << true << "sort |" << "A";
     QTest::newRow("append list, a pointer twice") << "A B" << 0 << "appendList X = @B" << true << "aboutIns:2-2 ins:2-2 sort count |" << "A B X";
     QTest::newRow("append list, a merged pointer twice") << "A" << 4 << "appendList A:n =" << true << "data:0-0 sort |" << "A:n";
-    QTest::newRow("prepend list, a pointer twice") << "A" << 0 << "prependList Y =" << true << "aboutIns:0-0 ins:0-0 sort count |" << "Y A";
     QTest::newRow("append list without own rows") << "A B" << 0 << "appendList @B X @A" << true << "aboutIns:2-2 ins:2-2 sort count |" << "A B X";
     QTest::newRow("append list, throwing handler") << "A B" << 4 + ThrowingHandler << "appendList X B:n Y" << true << "data:1-1 aboutIns:2-3 ins:2-3 sort count |" << "A B:n! X Y";
     QTest::newRow("append list, merge inside list") << "A" << 4 << "appendList X:1 X:2" << true << "aboutIns:1-1 ins:1-1 sort count |" << "A X:2";
     QTest::newRow("append list, equal IDs without merging") << "X:old" << 0 << "appendList X:1 X:2" << true << "aboutIns:1-2 ins:1-2 sort count |" << "X:old* X:1* X:2";
     QTest::newRow("append empty list") << "A" << 0 << "appendList" << true << "|" << "A";
-    QTest::newRow("prepend list") << "A B" << 0 << "prependList X Y Z" << true << "aboutIns:0-2 ins:0-2 sort count |" << "X Y Z A B";
     QTest::newRow("prepend list, merge inside list") << "A" << 4 << "prependList X:1 X:2" << true << "aboutIns:0-0 ins:0-0 sort count |" << "X:1 A";
     QTest::newRow("prepend list, equal IDs without merging") << "X:old" << 0 << "prependList X:1 X:2" << true << "aboutIns:0-1 ins:0-1 sort count |" << "X:1 X:2* X:old*";
     QTest::newRow("prepend list, throwing handler") << "A B" << 4 + ThrowingHandler << "prependList X B:n Y" << true << "data:1-1 aboutIns:0-1 ins:0-1 sort count |" << "X Y A B:n!";
     QTest::newRow("prepend list of merges") << "A" << 4 << "prependList A" << true << "sort |" << "A";
-    QTest::newRow("prepend empty list") << "A" << 0 << "prependList" << true << "|" << "A";
     QTest::newRow("remove one") << "A B C" << 0 << "removeOne B" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B count | gone" << "A C";
     QTest::newRow("remove one unknown") << "A B C" << 0 << "removeOne X" << false << "|" << "A B C";
     QTest::newRow("remove one, indexed of two") << "A:1 A:2 B" << 0 << "removeOne A" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:A count | gone" << "A:1* B";
@@ -374,8 +359,6 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::newRow("remove ids, found no row") << "A B" << FindsStranger << "removeIds A" << true << "count |" << "A B";
     QTest::newRow("remove ids, child model") << "A[B C] D" << 0 << "removeIds A D" << true << "aboutRem:0-0 rem:0-0 aboutRem:0-0 rem:0-0 itemsRemoved:A,D count | gone" << "";
     QTest::newRow("remove rows") << "A B C D E" << 0 << "removeRows 1 3" << true << "aboutRem:1-3 rem:1-3 itemsRemoved:B,C,D count | gone" << "A E";
-    QTest::newRow("remove rows, child model") << "A[B C] D E" << 0 << "removeRows 0 1" << true << "aboutRem:0-1 rem:0-1 itemsRemoved:A,D count | gone" << "E";
-    QTest::newRow("remove rows, shared items") << "A B" << 2 << "removeRows 1 1" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B count |" << "A";
     QTest::newRow("remove rows from -1") << "A B" << 0 << "removeRows -1 0" << false << "|" << "A B";
     QTest::newRow("remove rows backwards") << "A B C" << 0 << "removeRows 2 1" << false << "|" << "A B C";
     QTest::newRow("remove rows past tail") << "A B" << 0 << "removeRows 0 2" << false << "|" << "A B";
@@ -383,12 +366,9 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::newRow("remove all") << "A[B C] D" << 0 << "removeAll" << true << "aboutRem:0-1 rem:0-1 allRemoved count | gone" << "";
     QTest::newRow("remove all, shared items") << "A[B C] D" << 2 << "removeAll" << true << "aboutRem:0-1 rem:0-1 allRemoved count |" << "";
     QTest::newRow("remove all of empty") << "" << 0 << "removeAll" << true << "|" << "";
-    QTest::newRow("clear") << "A" << 0 << "clear" << true << "aboutRem:0-0 rem:0-0 allRemoved count | gone" << "";
     QTest::newRow("clear containers") << "A[B[C]] D" << 0 << "clearAll" << true << "aboutReset reset count gone |" << "";
     QTest::newRow("clear containers, shared items") << "A[B[C]] D" << 2 << "clearAll" << true << "aboutReset reset count |" << "";
     QTest::newRow("remove one, cycle through itself") << "A B" << 0 << "link A .; removeOne A" << true << "aboutRem:0-0 rem:0-0 itemsRemoved:A count | gone" << "B";
-    QTest::newRow("remove ids, cycle of two") << "A[B] C" << 0 << "link B .; removeIds A" << true << "aboutRem:0-0 rem:0-0 itemsRemoved:A count | gone" << "C";
-    QTest::newRow("remove rows, ring of three") << "A[B[C]] D" << 0 << "link C .; removeRows 0 0" << true << "aboutRem:0-0 rem:0-0 itemsRemoved:A count | gone" << "D";
     QTest::newRow("remove all, cycle below the top") << "A[B[C]] E" << 0 << "link C A; removeAll" << true << "aboutRem:0-1 rem:0-1 allRemoved count | gone" << "";
     QTest::newRow("clear containers, cycle of two") << "A[B] C" << 0 << "link B .; clearAll" << true << "aboutReset reset count gone |" << "";
     QTest::newRow("exchange, cycle of two") << "A[B] C" << 0 << "link B .; replaceEx" << true << "aboutRem:0-1 rem:0-1 gone count |" << "";
@@ -410,16 +390,13 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::newRow("exchange, more rows") << "A" << 0 << "replaceEx X Y Z" << true << "gone aboutIns:1-2 ins:1-2 count data:0-2 |" << "X Y Z";
     QTest::newRow("exchange, as many rows") << "A B" << 2 << "replaceEx X Y" << true << "data:0-1 |" << "X Y";
     QTest::newRow("exchange, empty for empty") << "" << 0 << "replaceEx" << true << "|" << "";
-    QTest::newRow("exchange, empty list") << "A B" << 0 << "replaceEx" << true << "aboutRem:0-1 rem:0-1 gone count |" << "";
     QTest::newRow("exchange, nulls skipped") << "A" << 0 << "replaceEx X ~ Y" << true << "gone aboutIns:1-1 ins:1-1 count data:0-1 |" << "X Y";
     QTest::newRow("exchange, no merging") << "A" << 4 << "replaceEx X:1 X:2" << true << "gone aboutIns:1-1 ins:1-1 count data:0-1 |" << "X:1* X:2";
     QTest::newRow("exchange with fewer own items") << "A[X Y] B C" << 0 << "replaceEx @C @A" << true << "aboutRem:2-2 rem:2-2 gone count data:0-1 |" << "C A[X Y]";
     QTest::newRow("exchange with own child's item") << "A[B C] D" << 0 << "replaceEx @B" << true << "aboutRem:1-1 rem:1-1 gone count data:0-0 |" << "B";
-    QTest::newRow("exchange twice") << "A B" << 0 << "replaceEx X Y; replaceEx Z" << true << "aboutRem:1-1 rem:1-1 gone count data:0-0 |" << "Z";
     QTest::newRow("exchange, then a change") << "A" << 0 << "replaceEx X Y; name X n" << true << "|" << "X:n Y";
     QTest::newRow("exchange own items, then a change") << "A B" << 0 << "replaceEx @B @A; name A n" << true << "data:1-1 |" << "B A:n";
     QTest::newRow("removed one comes back") << "A B C" << 0 << "removeOne B | itemsRemoved: append &B" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B aboutIns:2-2 ins:2-2 sort count count |" << "A C B";
-    QTest::newRow("removed id comes back") << "A B C" << 0 << "removeIds B | itemsRemoved: append &B" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B aboutIns:2-2 ins:2-2 sort count count |" << "A C B";
     QTest::newRow("removed row comes back") << "A B C" << 0 << "removeRows 1 1 | itemsRemoved: append @B" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B aboutIns:2-2 ins:2-2 sort count count |" << "A C B";
     QTest::newRow("no merge into a leaving row") << "A B C" << 4 << "removeRows 1 1 | rem: append B:new" << true << "aboutRem:1-1 rem:1-1 aboutIns:2-2 ins:2-2 sort count itemsRemoved:B count | gone" << "A C B:new";
     // clang-format on
@@ -464,24 +441,20 @@ void TstModel::shouldFollowTheOperationContract() {
         const QPointer<ZEPHTreeItem> back = tree::found(model.get(), script.section('&', 1)).value(0);
         bool listened = false;
         const auto listen = [&] {
-            if (!std::exchange(listened, true))
+            if (log.entries.last().section(':', 0, 0) == listener.section(':', 0, 0) &&
+                !std::exchange(listened, true))
                 back ? model->AppendItem(back) : tree::run(model.get(), script);
         };
-        if (listener.startsWith("rem:")) connect(model.get(), &QAbstractItemModel::rowsRemoved, &log, listen);
-        if (listener.startsWith("itemsRemoved:"))
-            connect(model.get(), &ZEPHTreeModel::itemsRemoved, &log, listen);
+        connect(model.get(), &QAbstractItemModel::rowsRemoved, &log, listen);
+        connect(model.get(), &ZEPHTreeModel::itemsRemoved, &log, listen);
 
         QList<QPointer<ZEPHTreeItem>> passed;
-        bool actual = !result;
-        bool kept = true;
+        bool actual = !result, kept = true;
         const auto call = [&] {
             actual = tree::run(model.get(), step, &passed);
-            for (ZEPHTreeItem* item : passed) {
-                if (actual) continue;
-                kept = kept && item && item->thread() == QThread::currentThread();
-                delete item->ChildModel();
+            for (ZEPHTreeItem* item : actual ? decltype(passed)() : passed)
+                kept = kept && item && item->thread() == QThread::currentThread(), delete item->ChildModel(),
                 delete item;
-            }
         };
         if (forwarded)
             QVERIFY(runInThread(call));
@@ -492,10 +465,9 @@ void TstModel::shouldFollowTheOperationContract() {
         QList<QPointer<QObject>> now;
         collect(model.get(), now);
         const QSet<QObject*> rows(now.begin(), now.end());
-        for (QObject* object : before) {
+        for (QObject* object : before)
             if (auto* child = qobject_cast<ZEPHTreeModel*>(object); child && owning && !rows.contains(child))
                 QCOMPARE(child->rowCount(), 0);
-        }
         tree::flushDeletes(3);
         QCOMPARE(log.take(),
                  forwarded ? QString(' ' + signalList + ' ').replace(" | ", " ").trimmed() : signalList);
@@ -505,9 +477,8 @@ void TstModel::shouldFollowTheOperationContract() {
             QVERIFY(object.isNull() == (owning && !rows.contains(object)));
         for (ZEPHTreeItem* item : passed)
             QVERIFY(!item || rows.contains(item));
-        for (QObject* object : now) {
+        for (QObject* object : now)
             QCOMPARE(object->thread(), thread());
-        }
         for (const QString& id : (initial + ' ' + op).split(QRegularExpression("[^A-Z0-9]+"))) {
             auto* filed = qobject_cast<ZEPHTreeItem*>(model->ZEPHTreeModel::FindItem(id, false));
             QVERIFY(!filed || model->GetModelItemList()->contains(filed));
@@ -591,17 +562,16 @@ void TstModel::shouldAgreeWithAListUnderRandomOperations() {
 // in its own thread, and whoever deletes the model empties and deletes it in place. An owner thread
 // that runs no event loop leaves the early answers (a null item, an empty list) to the calling thread
 // and ends a pending call with false when it ends. A model deleted from a foreign thread dies in its
-// owner thread.
+// owner thread; items made in a thread that ended are deleted at once when they leave, after the
+// signals.
 void TstModel::shouldAnswerWithoutRunningOwnerThread() {
-    QPointer<ZEPHTreeModel> ended;
-    QPointer<ZEPHTreeModel> blocked;
+    QPointer<ZEPHTreeModel> ended, blocked;
     QSemaphore end;
     QList<ZEPHTreeItem*> stray;
     std::unique_ptr<QThread> first(
         QThread::create([&] { ended = tree::make("A[B[C]] D"), stray = tree::items("S[T]"); }));
     std::unique_ptr<QThread> second(QThread::create([&] { blocked = tree::make("A"), end.acquire(); }));
-    first->start();
-    second->start();
+    first->start(), second->start();
     QVERIFY(first->wait(10000));
     QTRY_VERIFY(blocked);
     QList<QPointer<QObject>> objects;
@@ -612,74 +582,44 @@ void TstModel::shouldAnswerWithoutRunningOwnerThread() {
         results << QString::number(tree::run(model, op, &passed));
         for (ZEPHTreeItem* item : passed) {
             results.last() += item->thread() == QThread::currentThread() || model == blocked ? "" : "?";
-            delete item->ChildModel();
-            delete item;
+            delete item->ChildModel(), delete item;
         }
     };
-    QVERIFY(finishesWithoutOwner([&] {
-        for (const QString& op :
-             QString("append X[Y]|prepend X|insert 0 X|appendList X|prependList X|replace X|"
-                     "replaceEx X|removeOne A|removeRows 0 0|removeIds A|removeAll|move 0 1|clearAll")
-                 .split('|'))
-            call(ended, op);
-        for (const QString& op : {"append ~", "prepend ~", "appendList", "prependList"})
-            call(blocked, op);
-        std::unique_ptr<QThread> ender(QThread::create([&] { QThread::msleep(200), end.release(); }));
-        ender->start();
-        call(blocked, "append X");
-        ender->wait();
-    }));
-    QCOMPARE(results.join(' '), QStringLiteral("0 0 0 0 0 0 0 0 0 0 1 1 1 0 0 1 1 0"));
-    QCOMPARE(tree::dump(ended), QStringLiteral("A[B[C]] D"));
-    bool deleted = false;
-    QVERIFY(finishesWithoutOwner([&] {
-        IZEPHTreeModel* handle = ended.data();
-        deleted = DeleteZEPHTreeModel(&handle) && !handle;
-    }));
-    QVERIFY(deleted);
+    QVERIFY(runInThread(
+        [&] {
+            for (const QString& op :
+                 QString("append X[Y]|prepend X|insert 0 X|appendList X|prependList X|replace X|"
+                         "replaceEx X|removeOne A|removeRows 0 0|removeIds A|removeAll|move 0 1|clearAll")
+                     .split('|'))
+                call(ended, op);
+            for (const QString& op : {"append ~", "prepend ~", "appendList", "prependList"})
+                call(blocked, op);
+            std::unique_ptr<QThread> ender(QThread::create([&] { QThread::msleep(200), end.release(); }));
+            ender->start();
+            call(blocked, "append X");
+            ender->wait();
+            IZEPHTreeModel* handle = ended.data();
+            results << tree::dump(ended) << QString::number(DeleteZEPHTreeModel(&handle) && !handle);
+        },
+        false));
+    QCOMPARE(results.join(' '), QStringLiteral("0 0 0 0 0 0 0 0 0 0 1 1 1 0 0 1 1 0 A[B[C]] D 1"));
     for (const QPointer<QObject>& object : objects)
         QVERIFY(!object);
     QVERIFY(second->wait(10000));
     IZEPHTreeModel* handle = blocked.data();
     QVERIFY(DeleteZEPHTreeModel(&handle));
 
-    // Items made in a thread that ended are deleted at once when they leave, after the signals.
-    ZEPHTreeModel model;
-    SignalLog log(&model);
-    model.AppendItemsList(stray);
-    connect(stray.first(), &QObject::destroyed, &log, [&] { log.entries << "gone"; });
-    model.RemoveAll();
-    QCOMPARE(log.take(), QStringLiteral("ins:0-0 count rem:0-0 allRemoved count gone"));
-
     handle = tree::make("A[B] C");
-    SignalLog last(handle);
+    static_cast<ZEPHTreeModel*>(handle)->AppendItemsList(stray);
+    SignalLog log(handle);
     QThread* diedIn = nullptr;
+    connect(stray.first(), &QObject::destroyed, &log, [&] { log.entries << "gone"; });
     connect(
         handle, &QObject::destroyed, this, [&] { diedIn = QThread::currentThread(); }, Qt::DirectConnection);
-    QVERIFY(runInThread([&] { deleted = DeleteZEPHTreeModel(&handle) && !handle; }));
-    QVERIFY(deleted);
+    QVERIFY(runInThread(
+        [&] { results = QStringList{QString::number(DeleteZEPHTreeModel(&handle) && !handle)}; }));
     QCOMPARE(diedIn, thread());
-    QCOMPARE(last.take(), QStringLiteral("rem:0-1 allRemoved count"));
-}
-
-// The worker takes items as void* variants; anything that does not convert reaches the model as a
-// null item.
-void TstModel::shouldUnwrapItemVariantsInWorker() {
-    std::unique_ptr<ZEPHTreeModel> model(tree::make("A"));
-    QObject* worker = nullptr;
-    for (QObject* child : model->children()) {
-        if (qstrcmp(child->metaObject()->className(), "ZEPHTreeModelWorker") == 0) worker = child;
-    }
-    void* x = tree::items("X").first();
-    bool result = true;
-    QVERIFY(QMetaObject::invokeMethod(worker, "AppendItem", Q_RETURN_ARG(bool, result),
-                                      Q_ARG(QVariant, QVariant("X"))));
-    QVERIFY(!result);
-    QVERIFY(
-        QMetaObject::invokeMethod(worker, "AppendItemsList", Q_RETURN_ARG(bool, result),
-                                  Q_ARG(QVariantList, (QVariantList{7, QVariant(QMetaType::VoidStar, &x)}))));
-    QVERIFY(result);
-    QCOMPARE(tree::ids(model.get()), QStringLiteral("A X"));
+    QCOMPARE(results.first() + ' ' + log.take(), QStringLiteral("1 rem:0-2 allRemoved count gone"));
 }
 
 QTEST_MAIN(TstModel)

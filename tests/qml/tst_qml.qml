@@ -4,9 +4,9 @@ import com.zephora.izephtreemodel 1.0
 import com.zephora.zephtreeitem 1.0
 
 // What only QML shows: the invokables' short default-argument forms and the overloads QML picks by
-// argument type, enumerations, properties and their notify signals, rules written as script objects,
-// views bound to a list whose delegates read roles and child models, a model declared in QML, and
-// calls with bad argument types, which QML coerces or refuses.
+// argument type, enumerations, rules written as script objects, script values as user rules, views
+// bound to a list whose delegates read roles and child models, a model declared in QML, and calls
+// with bad argument types, which QML coerces or refuses.
 Item {
     id: root
     width: 300; height: 800
@@ -15,16 +15,8 @@ Item {
     property var source: null
     property var view: null
     property var keep: []
-    property int boundCount: view ? view.count : -1
-    property var boundPage: view ? view.page : -1
-    property var boundTotal: view ? view.totalPage : -1
-    property int boundFirst: source ? source.firstPartialModelRow : -1
 
-    IZEPHTreeModel {
-        id: declared
-        property int countChanges: 0
-        onCountChanged: ++countChanges
-    }
+    IZEPHTreeModel { id: declared }
 
     ListView {
         id: list
@@ -60,13 +52,6 @@ Item {
         // The IDs of any model or view, read through get().
         function ids(m) { return Array.from({ length: m.count }, (_, i) => m.get(i).idRole).join(" ") }
 
-        function test_enumerations() {
-            var i = ZEPHTreeItem, m = IZEPHTreeModel
-            compare([i.IdRole, i.NameRole, i.ChildModelRole, i.JsonValueRole, i.LastRole, m.Eq, m.Ne, m.Ge, m.Gt, m.Le,
-                     m.Lt, m.SubStr, m.InsensitiveSubStr, m.None, m.KeepSorting, m.RecursiveKeepSorting, m.POS_TAIL,
-                     m.POS_HEAD].join(" "), "257 258 259 260 260 0 1 2 3 4 5 6 7 0 1 2 0 1")
-        }
-
         // Each row runs on a fresh "A:b[B:y C:x] D:c E:a" (A holds B and C) and answers what it found.
         function test_shortFormsAndOverloads() {
             var rule = (role, code, value) => ({ RoleName: role, Rule: code, Value: value })
@@ -94,15 +79,14 @@ Item {
                  "E A[C B] D"],
                 [m => [ids(m.GetFilterModel()), ids(m.GetFilterModelByUserDefinedRules())], ["A D E", "A D E"]],
                 [m => ids(m.GetFilterModel([rule("nameRole", IZEPHTreeModel.InsensitiveSubStr, "X")])), "A"],
-                [m => [ids(m.GetFilterModel(either)), ids(m.GetFilterModel(either, false))], ["D E", ""]],
-                [m => ids(m.GetFilterModel(both, true)), "E"],
+                [m => [ids(m.GetFilterModel(either)), ids(m.GetFilterModel(either, false)), ids(m.GetFilterModel(both, true))],
+                 ["D E", "", "E"]],
                 [m => { var v = m.GetFilterModel([], 1, IZEPHTreeModel.POS_HEAD); testHost.append(m, "F G")
                         return ids(v) }, "F G A D E"],
                 [m => [testHost.dump(m.GetGroupModel("nameRole")), testHost.dump(m.GetGroupModel(257))],
                  ["b[A[B C]] c[D] a[E]", "A[A[B C]] D[D] E[E]"]],
                 [m => { var p = m.GetPagingModel(2); return [p.totalPage, p.page, ids(p), ids(m.GetPartialModel(2))] },
                  [2, 0, "A D", "A D"]],
-                [m => [m.UpdateFilterRules(), m.UpdateUserDefinedFilterRules()], [false, false]],
                 [m => { var it = Qt.createQmlObject("import com.zephora.zephtreeitem 1.0; ZEPHTreeItem {}", root)
                         var before = JSON.stringify(it.getData(260)); it.setData("idRole", "Q")
                         return [before, it.getData(260).idRole, it.getData(257)] }, ["{}", "Q", "Q"]],
@@ -123,7 +107,7 @@ Item {
             declared.MoveRow(0, 1)
             compare(ids(declared), "C B")
             declared.clear()
-            compare(declared.countChanges, 3)
+            compare(declared.count, 0)
         }
 
         function test_viewsInAList() {
@@ -131,12 +115,6 @@ Item {
             root.view = root.source.GetFilterModel([{ RoleName: "nameRole", Rule: IZEPHTreeModel.SubStr, Value: "a" }])
             // The child model of a filter view's row is a filter view with the same rules.
             compare(shown(), "a1 a2 c[a3]")
-            testHost.append(root.source, "ba e")
-            root.source.FindItem("e").setData("nameRole", "ea")
-            root.source.RemoveOne("a1")
-            compare(shown(), "a2 c[a3] ba e")
-            root.source.FindItem("a3", true).setData("nameRole", "z")
-            compare([shown(), root.boundCount], ["a2 ba e", 3])
             var changes = 0
             root.view.filterModelChanged.connect(() => ++changes)
             var rules = [{ RoleName: "nameRole", OrAllRules: true, Rules: [{ Rule: IZEPHTreeModel.Eq, Value: "b" },
@@ -151,36 +129,12 @@ Item {
             verify(root.view.UpdateUserDefinedFilterRules({ b: { c: [2] } }))
             verify(root.view.UpdateUserDefinedFilterRules())
             testHost.append(root.source, "h")
-            compare([shown(), changes], ["h b a2 c[x a3] d ba e", 3])
+            compare([shown(), changes], ["h a1 b a2 c[x a3] d", 3])
 
             root.source = testHost.makeTree("1:a 2:b 3:a")
             root.view = root.source.GetGroupModel("nameRole")
-            compare(shown(), "a[1 3] b[2]")
             root.source.FindItem("2").setData("nameRole", "a")
             compare(shown(), "a[1 3 2]")
-            verify(root.view.UpdateGroupRole("idRole"))
-            compare(shown(), "1[1] 2[2] 3[3]")
-
-            root.source = testHost.makeTree(Array.from({ length: 25 }, (_, i) => i).join(" "))
-            root.view = root.source.GetPagingModel(10)
-            root.view.page = 2
-            root.view.page = 3
-            compare([shown(), root.boundPage, root.boundTotal], ["20 21 22 23 24", 2, 3])
-            // The shown page goes with its rows; the view moves to the new last page.
-            root.source.Remove(20, 24)
-            compare([root.boundTotal, root.boundPage, root.boundCount], [2, 1, 10])
-
-            root.source = testHost.makeTree(Array.from({ length: 100 }, (_, i) => i).join(" "))
-            root.view = root.source.GetPartialModel(5)
-            root.source.firstPartialModelRow = 98
-            compare(shown(), "98 99")
-            root.source.firstPartialModelRow = 500
-            compare([shown(), root.boundFirst], ["99", 99])
-            // The window stays the model's: collecting every script reference leaves it alive.
-            root.view = null
-            gc()
-            wait(0)
-            compare(ids(root.source.GetPartialModel(3)), "99")
         }
 
         // Every call throws (QML refused an argument) or answers the fallback, and nothing crashes.
@@ -195,13 +149,12 @@ Item {
             var table = [
                 [(m, v) => m.FindItemID(v), rows, ""],
                 [(m, v) => m.FindItemID(v) === m.FindItemID(0), [NaN, null, "x", false], true],
-                [(m, v) => [m.FindItem(v), m.FindItem(v + "?", true)], rows.concat(keys), [null, null]],
-                [(m, v) => m.FindItemRow(v), keys, -1],
-                [(m, v) => [m.FindItemValue(v, "idRole"), m.FindItemValue(v, 257)], rows.concat(keys), [null, null]],
+                [(m, v) => [m.FindItem(v), m.FindItem(v + "?", true), m.FindItemValue(v, "idRole"), m.FindItemValue(v, 257)],
+                 rows.concat(keys), [null, null, null, null]],
                 [(m, v) => m.FindItemValueEx("C", v, true), keys.concat([9999, -1, "noSuchRole"]), undefined],
                 [(m, v) => [m.get(v), root.keep[3].get(v)], rows, [{}, {}]],
                 [(m, v) => m.Remove(v, 0) || m.Remove(0, v) || m.Remove(v, v), rows, false],
-                [(m, v) => m.RemoveOne(v), keys, false],
+                [(m, v) => m.RemoveOne(v) || m.FindItemRow(v), keys, -1],
                 [(m, v) => { m.MoveRow(v, 0); m.MoveRow(0, v) }, rows, undefined],
                 [(m, v) => { m.SortByRules(v, v); m.SortByRole(v, true); m.SortByRoleAndKeep(v, v) }, any, undefined],
                 [(m, v) => { m.SortByRoleByQMLFunction("nameRole", true, v, "f")

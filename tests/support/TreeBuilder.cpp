@@ -55,15 +55,6 @@ QStringList tokensOf(const QString& shape) {
     return tokens;
 }
 
-QString join(const QObject* model, bool names) {
-    QStringList parts;
-    for (int row = 0; asModel(model) && row < asModel(model)->rowCount(); ++row) {
-        ZEPHTreeItem* item = at(model, row);
-        parts << (!item ? QStringLiteral("?") : names ? item->Name() : item->ID());
-    }
-    return parts.join(QLatin1Char(' '));
-}
-
 } // namespace
 
 QList<ZEPHTreeItem*> items(const QString& shape, int childFlags) {
@@ -81,23 +72,25 @@ ZEPHTreeModel* make(const QString& shape, int flags) {
     return model;
 }
 
-QString ids(const QObject* model) {
-    return join(model, false);
-}
-
-QString names(const QObject* model) {
-    return join(model, true);
-}
-
-QString dump(const QObject* model) {
+// The IDs of the model's rows ("?" for a row without item), with the rows of child models when `deep`.
+static QString rows(const QObject* model, bool deep) {
     QStringList parts;
     for (int row = 0; asModel(model) && row < asModel(model)->rowCount(); ++row) {
         ZEPHTreeItem* item = at(model, row);
-        ZEPHTreeModel* child = item ? asModel(item->ChildModel()) : nullptr;
+        ZEPHTreeModel* child = item && deep ? asModel(item->ChildModel()) : nullptr;
         parts << (!item ? QStringLiteral("?") : item->ID());
-        if (child && child->rowCount() > 0) parts.last() += QLatin1Char('[') + dump(child) + QLatin1Char(']');
+        if (child && child->rowCount() > 0)
+            parts.last() += QLatin1Char('[') + rows(child, deep) + QLatin1Char(']');
     }
     return parts.join(QLatin1Char(' '));
+}
+
+QString ids(const QObject* model) {
+    return rows(model, false);
+}
+
+QString dump(const QObject* model) {
+    return rows(model, true);
 }
 
 ZEPHTreeItem* at(const QObject* model, int row) {
@@ -135,7 +128,6 @@ bool run(ZEPHTreeModel* model, const QString& script, QList<QPointer<ZEPHTreeIte
             {"removeIds", [&] { return model->Remove(a.mid(1)); }},
             {"removeRows", [&] { return model->Remove(n(1), n(2)); }},
             {"removeAll", [&] { return model->RemoveAll(), true; }},
-            {"clear", [&] { return model->clear(), true; }},
             {"clearAll", [&] { return model->ClearAllSourceContainer(), true; }},
             {"move", [&] { return model->MoveRow(n(1), n(2)), true; }},
             {"name", [&] { return byId(model, a.value(1))->SetName(a.value(2)), true; }},
@@ -145,12 +137,6 @@ bool run(ZEPHTreeModel* model, const QString& script, QList<QPointer<ZEPHTreeIte
                  QObject* child =
                      a.value(2) == QLatin1String(".") ? model : byId(model, a.value(2))->ChildModel();
                  return byId(model, a.value(1))->SetChildModel(child), true;
-             }},
-            {"touch",
-             [&] {
-                 byId(model, a.value(1))->SetName(a.value(2));
-                 const QModelIndex row = model->index(model->FindItemRow(a.value(1)), 0);
-                 return emit model->dataChanged(row, row), true;
              }},
         };
         const auto verb = verbs.find(a.at(0));

@@ -20,8 +20,6 @@ void fill(ZEPHTreeModel* model, const QString& shape, int childFlags = 0);
 ZEPHTreeModel* make(const QString& shape, int flags = 0);
 /// The IDs of the model's rows, space separated ("A B").
 QString ids(const QObject* model);
-/// The names of the model's rows, space separated.
-QString names(const QObject* model);
 /// The model as a tree string ("A[B C] D"), read through FindItem(row) and each ChildModel().
 QString dump(const QObject* model);
 /// The item at `row`, read through FindItem(row).
@@ -39,11 +37,10 @@ QList<ZEPHTreeItem*> found(ZEPHTreeModel* model, const QString& ids);
 ///   removeOne <ID>                           RemoveOne
 ///   removeIds <IDs>                          Remove(QStringList), IDs space separated
 ///   removeRows <first> <last>                Remove(int, int)
-///   removeAll, clear, clearAll               RemoveAll, clear, ClearAllSourceContainer
+///   removeAll, clearAll                      RemoveAll, ClearAllSourceContainer
 ///   move <from> <to>                         MoveRow
 ///   name <ID> [<name>], id <ID> <new ID>     SetName, SetID of that item (no name: an empty one)
 ///   link <ID> <ID2>, link <ID> .             SetChildModel: ID2's child model, or the model itself
-///   touch <ID> <name>                        SetName, then the model's own dataChanged for its row
 /// Items are written as in a shape: new items ("A:x[B]"), "~" a null entry, "=" the entry before
 /// once more (the same pointer), and "@A" the item that the model finds by ID A (FindItem(A, true),
 /// else its first row with that ID). The new items it hands over are added to `passed`.

@@ -31,13 +31,12 @@ inline Items rowItems(const ZEPHTreeModel* model, QString& problem) {
 /// `live` against `expected`: the IDs of the expected items it lacks, and how many others it holds.
 inline QString compare(const Items& live, const Items& expected, const QString& where) {
     QStringList lacking;
-    for (const QObject* item : expected) {
-        if (!live.contains(item)) lacking << qobject_cast<const ZEPHTreeItem*>(item)->ID();
-    }
+    for (const QObject* item : expected - live)
+        lacking << qobject_cast<const ZEPHTreeItem*>(item)->ID();
     const int others = (live - expected).size();
-    const QString what = QString::asprintf(" lack [%s] and hold %d others; ",
-                                           qPrintable(lacking.join(QLatin1Char(' '))), others);
-    return lacking.isEmpty() && others == 0 ? QString() : where + what;
+    if (lacking.isEmpty() && others == 0) return QString();
+    return where +
+           QString::asprintf(" lack [%s] and hold %d others; ", qPrintable(lacking.join(' ')), others);
 }
 
 /// Group value -> its members, read through each group item's member model; no group is empty.
