@@ -230,8 +230,12 @@ QMetaObject::Connection RowStore::valueConnectionFor(ZEPHTreeItem* item) {
             if (connection) return connection;
         }
     }
+    // A host that deleted the model's children took the relays along.
+    if (!m_relayHolder) {
+        m_relays.clear();
+        m_relayHolder = new QObject(m_model);
+    }
     if (m_relays.size() * ValueRelay::Share <= size_t(m_items.size())) {
-        if (!m_relayHolder) m_relayHolder = new QObject(m_model);
         m_relays.push_back(new ValueRelay(this, m_relayHolder));
     }
     if (m_nextRelay >= m_relays.size()) m_nextRelay = 0;
