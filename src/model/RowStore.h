@@ -108,6 +108,7 @@ private:
     TakenRow forget(ZEPHTreeItem* item);
     void eraseRows(int first, int count);
     void unfileRecord(const ZEPHTreeItem* item);
+    void fileUnder(const QString& id, ZEPHTreeItem* item, int rowHint);
 
     ZEPHTreeModel* m_model;
     // The relays of value changes (children of one child object of the model, so that they move
