@@ -78,16 +78,7 @@ void RowStore::place(int row, ZEPHTreeItem* const* items, int count) {
     for (int i = 0; i < count; ++i) {
         ZEPHTreeItem* item = items[i];
         const QString id = item->ID();
-        IdIndexEntry& filed = m_idIndex->entryFor(id);
-        if (filed.item && filed.item != item) {
-            // The ID now leads to the new row; the earlier holder is no longer found by ID.
-            if (RowTable::Record* previous = m_rows->find(filed.item)) {
-                previous->filed = false;
-                m_idsUnsure = true;
-            }
-        }
-        filed.item = item;
-        filed.rowHint = row + i - m_hintBase;
+        fileUnder(id, item, row + i - m_hintBase);
         RowTable::Record& info = m_rows->insert(item);
         info.rowHint = row + i - m_hintBase;
         info.filed = true;
@@ -127,18 +118,22 @@ void RowStore::file(ZEPHTreeItem* item) {
     if (!info) return;
     const QString id = item->ID();
     if (info->filed && info->filedId != id) unfileRecord(item);
+    fileUnder(id, item, info->rowHint);
+    info->filed = true;
+    info->filedId = id;
+}
+
+// The ID now leads to `item`; the earlier holder is no longer found by it.
+void RowStore::fileUnder(const QString& id, ZEPHTreeItem* item, int rowHint) {
     IdIndexEntry& filed = m_idIndex->entryFor(id);
     if (filed.item && filed.item != item) {
-        // The ID now leads to this item; the earlier holder is no longer found by ID.
         if (RowTable::Record* previous = m_rows->find(filed.item)) {
             previous->filed = false;
             m_idsUnsure = true;
         }
     }
     filed.item = item;
-    filed.rowHint = info->rowHint;
-    info->filed = true;
-    info->filedId = id;
+    filed.rowHint = rowHint;
 }
 
 void RowStore::unfileRecord(const ZEPHTreeItem* item) {
@@ -230,8 +225,12 @@ QMetaObject::Connection RowStore::valueConnectionFor(ZEPHTreeItem* item) {
             if (connection) return connection;
         }
     }
+    // A host that deleted the model's children took the relays along.
+    if (!m_relayHolder) {
+        m_relays.clear();
+        m_relayHolder = new QObject(m_model);
+    }
     if (m_relays.size() * ValueRelay::Share <= size_t(m_items.size())) {
-        if (!m_relayHolder) m_relayHolder = new QObject(m_model);
         m_relays.push_back(new ValueRelay(this, m_relayHolder));
     }
     if (m_nextRelay >= m_relays.size()) m_nextRelay = 0;

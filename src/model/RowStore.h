@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QMetaObject>
+#include <QPointer>
 #include <QString>
 #include <QVector>
 
@@ -107,11 +108,12 @@ private:
     TakenRow forget(ZEPHTreeItem* item);
     void eraseRows(int first, int count);
     void unfileRecord(const ZEPHTreeItem* item);
+    void fileUnder(const QString& id, ZEPHTreeItem* item, int rowHint);
 
     ZEPHTreeModel* m_model;
     // The relays of value changes (children of one child object of the model, so that they move
     // to another thread with it), used in turn; one per ValueRelay::Share rows at the most rows.
-    QObject* m_relayHolder = nullptr;
+    QPointer<QObject> m_relayHolder;
     std::vector<ValueRelay*> m_relays;
     size_t m_nextRelay = 0;
     QList<ZEPHTreeItem*> m_items;
