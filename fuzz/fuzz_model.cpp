@@ -36,10 +36,10 @@ struct Reader {
         const uint8_t b = byte();
         return b < 250 ? b % (count + 2) : b == 255 ? -1 : b == 254 ? 1 << 30 : -(1 << 30) + b;
     }
+    // The unread bytes, which are then read.
     QByteArray rest() {
-        const QByteArray bytes(reinterpret_cast<const char*>(data + pos), int(size - pos));
-        pos = size;
-        return bytes;
+        return QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(size))
+            .mid(int(std::exchange(pos, size)));
     }
 };
 
@@ -135,8 +135,7 @@ struct Node {
     std::vector<std::unique_ptr<QObject>> stacked;
     QSortFilterProxyModel* proxies[2] = {};
     ~Node() {
-        while (!stacked.empty())
-            stacked.pop_back();
+        std::for_each(stacked.rbegin(), stacked.rend(), [](auto& object) { object.reset(); });
     }
     // The view over `from`, or one made like it `now`, to compare it with.
     ZEPHTreeModel* make(ZEPHTreeModel* from, bool now) const {
@@ -185,8 +184,7 @@ public:
     ~Session() {
         // Views go first, from the top of the stack; then the items and child models that a
         // sharing model left alive (a merge there replaces an item's child model, which is the host's).
-        while (!m_nodes.empty())
-            m_nodes.pop_back();
+        std::for_each(m_nodes.rbegin(), m_nodes.rend(), [](auto& node) { node.reset(); });
         flushDeletes();
         for (const QPointer<QObject>& object : qAsConst(m_made))
             delete object.data();
