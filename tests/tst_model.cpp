@@ -175,13 +175,9 @@ void TstModel::shouldBuildEveryModelCompletely() {
                                model->UpdateUserDefinedFilterRules({}), model->UpdateGroupRole(258)}),
                  QVariantList({-1, 0, false, false, false}));
     }
-    QHash<int, QByteArray> roles{{1, "keep"}, {257, "old"}, {300, "valueRole"}};
-    QCOMPARE(ZEPHTreeModel(nullptr, roles).roleNames(), roles);
-    ZEPHTreeItem::GetRolesHash(roles, ZEPHTreeItem::WithoutJsonValueRole);
-    QCOMPARE(roles.value(257) + roles.value(259) + roles.value(1) + roles.value(260),
-             QByteArray("idRolechildModelRolekeep"));
+    QHash<int, QByteArray> roles{{1, "keep"}, {257, "old"}};
     ZEPHTreeItem::GetRolesHash(roles, ZEPHTreeItem::WithJsonValueRole);
-    QCOMPARE(roles.size(), 6);
+    QCOMPARE(roles.value(1) + roles.value(257) + roles.value(260), QByteArray("keepidRolejsonValueRole"));
 }
 
 void TstModel::shouldAnswerLookups_data() {
@@ -214,7 +210,6 @@ void TstModel::shouldAnswerLookups_data() {
     QTest::newRow("first, by new ID, not by old one") << "A B[C]; id A N" << 0 << "first N A" << "0 / -1";
     QTest::newRow("first, not in child models") << "A[B] C" << 0 << "first B" << "-1";
     QTest::newRow("first, rows claimed") << "A B C" << ClaimsRows << "first C" << "2";
-    QTest::newRow("all, three levels") << "A[B[C] D] E[F]" << 0 << "all" << "Z A B C D E F|Z A E";
     QTest::newRow("all, by new IDs") << "A B[C]; id A N; id C M" << 0 << "all" << "Z N B M|Z N B";
     QTest::newRow("all, two models hold each other") << "A[B]; link B ." << 0 << "all" << "Z A B|Z A";
     QTest::newRow("all, cycle below the top") << "A[B[C]] E; link C A" << 0 << "all" << "Z A B C E|Z A E";
@@ -317,9 +312,7 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::newRow("insert before first row") << "A B" << 0 << "insert -1 C" << false << "|" << "A B";
     QTest::newRow("insert past tail") << "A B" << 0 << "insert 3 C" << false << "|" << "A B";
     QTest::newRow("insert past own rows") << "A B" << ClaimsRows << "insert 5 C" << false << "|" << "A B";
-    QTest::newRow("insert own row") << "A B" << 0 << "insert 0 @B" << false << "|" << "A B";
     QTest::newRow("append list") << "A B C" << 0 << "appendList X ~ Y" << true << "aboutIns:3-4 ins:3-4 sort count |" << "A B C X Y";
-    QTest::newRow("append list of nulls") << "A" << 0 << "appendList ~ ~" << true << "sort |" << "A";
     QTest::newRow("append list, a pointer twice") << "A B" << 0 << "appendList X = @B" << true << "aboutIns:2-2 ins:2-2 sort count |" << "A B X";
     QTest::newRow("append list, a merged pointer twice") << "A" << 4 << "appendList A:n =" << true << "data:0-0 sort |" << "A:n";
     QTest::newRow("append list without own rows") << "A B" << 0 << "appendList @B X @A" << true << "aboutIns:2-2 ins:2-2 sort count |" << "A B X";
@@ -344,7 +337,6 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::newRow("remove ids") << "A B C D" << 0 << "removeIds A X C" << true << "aboutRem:0-0 rem:0-0 aboutRem:1-1 rem:1-1 itemsRemoved:A,C count | gone" << "B D";
     QTest::newRow("remove ids twice the same") << "A B" << 0 << "removeIds B B" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B count | gone" << "A";
     QTest::newRow("remove ids, none") << "A B" << 0 << "removeIds" << true << "count |" << "A B";
-    QTest::newRow("remove ids, found no row") << "A B" << FindsStranger << "removeIds A" << true << "count |" << "A B";
     QTest::newRow("remove ids, child model") << "A[B C] D" << 0 << "removeIds A D" << true << "aboutRem:0-0 rem:0-0 aboutRem:0-0 rem:0-0 itemsRemoved:A,D count | gone" << "";
     QTest::newRow("remove rows") << "A B C D E" << 0 << "removeRows 1 3" << true << "aboutRem:1-3 rem:1-3 itemsRemoved:B,C,D count | gone" << "A E";
     QTest::newRow("remove rows from -1") << "A B" << 0 << "removeRows -1 0" << false << "|" << "A B";
@@ -361,7 +353,6 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::newRow("clear containers, cycle of two") << "A[B] C" << 0 << "link B .; clearAll" << true << "aboutReset reset count gone |" << "";
     QTest::newRow("exchange, cycle of two") << "A[B] C" << 0 << "link B .; replaceEx" << true << "aboutRem:0-1 rem:0-1 gone count |" << "";
     QTest::newRow("move forward") << "A B C D" << 0 << "move 0 2" << true << "aboutReset reset |" << "B C A D";
-    QTest::newRow("move in place") << "A B" << 0 << "move 1 1" << true << "aboutReset reset |" << "A B";
     QTest::newRow("move from past tail") << "A B" << 0 << "move 2 0" << true << "|" << "A B";
     QTest::newRow("move to past tail") << "A B" << 0 << "move 0 2" << true << "|" << "A B";
     QTest::newRow("move to past own rows") << "A B" << ClaimsRows << "move 0 5" << true << "|" << "A B";
@@ -383,7 +374,6 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::newRow("exchange, then a change") << "A" << 0 << "replaceEx X Y; name X n" << true << "|" << "X:n Y";
     QTest::newRow("exchange own items, then a change") << "A B" << 0 << "replaceEx @B @A; name A n" << true << "data:1-1 |" << "B A:n";
     QTest::newRow("removed one comes back") << "A B C" << 0 << "removeOne B | itemsRemoved: append &B" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B aboutIns:2-2 ins:2-2 sort count count |" << "A C B";
-    QTest::newRow("removed row comes back") << "A B C" << 0 << "removeRows 1 1 | itemsRemoved: append @B" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B aboutIns:2-2 ins:2-2 sort count count |" << "A C B";
     QTest::newRow("no merge into a leaving row") << "A B C" << 4 << "removeRows 1 1 | rem: append B:new" << true << "aboutRem:1-1 rem:1-1 aboutIns:2-2 ins:2-2 sort count itemsRemoved:B count | gone" << "A C B:new";
     // clang-format on
 }
