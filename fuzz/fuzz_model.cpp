@@ -322,10 +322,8 @@ private:
             ZEPHTreeItem* item = duplicateOrNew();
             const int how = m_in.below(3);
             if (how < 2) require(how ? model->PrependItem(item) : model->AppendItem(item), "inserted");
-            if (how == 2 && !model->InsertItem(m_in.row(count), item)) {
-                delete item->ChildModel(); // a refused item stays ours
-                delete item;
-            }
+            // A refused item stays ours.
+            if (how == 2 && !model->InsertItem(m_in.row(count), item)) delete item->ChildModel(), delete item;
         } else if (op == 1) {
             QList<ZEPHTreeItem*> list;
             for (int n = m_in.below(4); n > 0; --n)
@@ -364,8 +362,7 @@ private:
         } else if (op == 9) {
             ZEPHTreeItem* item = changeable(count);
             const int how = m_in.below(3);
-            if (item && how == 0) item->SetID(QStringLiteral("r%1").arg(m_nextId++));
-            if (item && how == 0) checkRejoined(item);
+            if (item && how == 0) item->SetID(QStringLiteral("r%1").arg(m_nextId++)), checkRejoined(item);
             if (item && how > 0)
                 item->setData(QStringLiteral("nameRole"),
                               how == 1 ? QVariant(name()) : QVariant(m_in.below(20)));
@@ -378,9 +375,8 @@ private:
             if (how == 0 && child) child->Remove(0, 0);
             if (how == 1 && child)
                 child->AppendItem(new ZEPHTreeItem(QStringLiteral("c%1").arg(m_nextId++), name(), nullptr));
-            if (how == 2) m_made << new ZEPHTreeModel(nullptr, {}, 0);
-            if (how == 2) item->SetChildModel(m_made.last());
-            if (how == 2) delete child;
+            if (how == 2)
+                m_made << new ZEPHTreeModel(nullptr, {}, 0), item->SetChildModel(m_made.last()), delete child;
         } else if (op == 11) {
             Node* node = pick(1u << Root | 1u << Filter | 1u << Group);
             const int how = m_in.below(3), role = anyRole(), ascending = m_in.flag();
@@ -415,10 +411,8 @@ private:
         } else if (op == 16) {
             Node* node = pick(~0u);
             const int rows = node->model->rowCount();
-            if (m_in.flag())
-                node->model->SetPartialModelCount(node->windowSize = m_in.row(rows) - 1);
-            else
-                node->model->SetFirstPartialModelRow(m_in.row(rows));
+            m_in.flag() ? node->model->SetPartialModelCount(node->windowSize = m_in.row(rows) - 1)
+                        : node->model->SetFirstPartialModelRow(m_in.row(rows));
         } else {
             flushDeletes();
         }
