@@ -152,6 +152,7 @@ void ViewsTest::shouldFollowTheirSource_data() {
     row("group: value lost", "g", abc, "name 2", "rem:1-1 itemsRemoved:b count ins:1-1 count", "a[1 3] [2]");
     row("group: new ID, last member", "g", abc, "id 1 9", "", "a[3 9] b[2]");
     row("group: new ID, last group", "g", abc, "id 2 8", "rem:1-1 itemsRemoved:b count ins:1-1 count", "a[1 3] b[8]");
+    row("group: only the rows named", "g", abc, "quiet 3 c; emit 0 0", "", "a[1 3] b[2]");
     row("group: arrivals", "g", abc, "append 4:b; insert 0 5:a; append 6:c", "ins:2-2 count", "a[1 3 5] b[2 4] c[6]");
     row("group: removals", "g", abc, "removeRows 0 1; removeIds 3", "rem:1-1 itemsRemoved:b count rem:0-0 itemsRemoved:a count", "");
     row("group: RemoveAll", "g", abc, "removeOne 2; removeAll", "rem:1-1 itemsRemoved:b count rem:0-0 itemsRemoved:a count", "");
