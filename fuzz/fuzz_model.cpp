@@ -36,10 +36,10 @@ struct Reader {
         const uint8_t b = byte();
         return b < 250 ? b % (count + 2) : b == 255 ? -1 : b == 254 ? 1 << 30 : -(1 << 30) + b;
     }
+    // The unread bytes, which are then read.
     QByteArray rest() {
-        const QByteArray bytes(reinterpret_cast<const char*>(data + pos), int(size - pos));
-        pos = size;
-        return bytes;
+        return QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(size))
+            .mid(int(std::exchange(pos, size)));
     }
 };
 
@@ -135,8 +135,7 @@ struct Node {
     std::vector<std::unique_ptr<QObject>> stacked;
     QSortFilterProxyModel* proxies[2] = {};
     ~Node() {
-        while (!stacked.empty())
-            stacked.pop_back();
+        std::for_each(stacked.rbegin(), stacked.rend(), [](auto& object) { object.reset(); });
     }
     // The view over `from`, or one made like it `now`, to compare it with.
     ZEPHTreeModel* make(ZEPHTreeModel* from, bool now) const {
@@ -185,8 +184,7 @@ public:
     ~Session() {
         // Views go first, from the top of the stack; then the items and child models that a
         // sharing model left alive (a merge there replaces an item's child model, which is the host's).
-        while (!m_nodes.empty())
-            m_nodes.pop_back();
+        std::for_each(m_nodes.rbegin(), m_nodes.rend(), [](auto& node) { node.reset(); });
         flushDeletes();
         for (const QPointer<QObject>& object : qAsConst(m_made))
             delete object.data();
@@ -324,10 +322,8 @@ private:
             ZEPHTreeItem* item = duplicateOrNew();
             const int how = m_in.below(3);
             if (how < 2) require(how ? model->PrependItem(item) : model->AppendItem(item), "inserted");
-            if (how == 2 && !model->InsertItem(m_in.row(count), item)) {
-                delete item->ChildModel(); // a refused item stays ours
-                delete item;
-            }
+            // A refused item stays ours.
+            if (how == 2 && !model->InsertItem(m_in.row(count), item)) delete item->ChildModel(), delete item;
         } else if (op == 1) {
             QList<ZEPHTreeItem*> list;
             for (int n = m_in.below(4); n > 0; --n)
@@ -366,8 +362,7 @@ private:
         } else if (op == 9) {
             ZEPHTreeItem* item = changeable(count);
             const int how = m_in.below(3);
-            if (item && how == 0) item->SetID(QStringLiteral("r%1").arg(m_nextId++));
-            if (item && how == 0) checkRejoined(item);
+            if (item && how == 0) item->SetID(QStringLiteral("r%1").arg(m_nextId++)), checkRejoined(item);
             if (item && how > 0)
                 item->setData(QStringLiteral("nameRole"),
                               how == 1 ? QVariant(name()) : QVariant(m_in.below(20)));
@@ -380,9 +375,8 @@ private:
             if (how == 0 && child) child->Remove(0, 0);
             if (how == 1 && child)
                 child->AppendItem(new ZEPHTreeItem(QStringLiteral("c%1").arg(m_nextId++), name(), nullptr));
-            if (how == 2) m_made << new ZEPHTreeModel(nullptr, {}, 0);
-            if (how == 2) item->SetChildModel(m_made.last());
-            if (how == 2) delete child;
+            if (how == 2)
+                m_made << new ZEPHTreeModel(nullptr, {}, 0), item->SetChildModel(m_made.last()), delete child;
         } else if (op == 11) {
             Node* node = pick(1u << Root | 1u << Filter | 1u << Group);
             const int how = m_in.below(3), role = anyRole(), ascending = m_in.flag();
@@ -417,10 +411,8 @@ private:
         } else if (op == 16) {
             Node* node = pick(~0u);
             const int rows = node->model->rowCount();
-            if (m_in.flag())
-                node->model->SetPartialModelCount(node->windowSize = m_in.row(rows) - 1);
-            else
-                node->model->SetFirstPartialModelRow(m_in.row(rows));
+            m_in.flag() ? node->model->SetPartialModelCount(node->windowSize = m_in.row(rows) - 1)
+                        : node->model->SetFirstPartialModelRow(m_in.row(rows));
         } else {
             flushDeletes();
         }

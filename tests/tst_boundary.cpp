@@ -54,14 +54,11 @@ namespace {
     X(QList<ZEPHTreeItem*>*, GetModelItemList, (), )
 
 
-template <typename T> T none() {
-    return T();
-}
-
 // A host's own implementation of the model interface, holding one item: lookups descend into it
 // through the interface. Everything else answers nothing.
 class HostModel : public IZEPHTreeModel {
 public:
+    template <typename T> static T none() { return T(); }
 #define ZEPH_STUB(R, name, params, cv) R name params cv override { return none<R>(); }
     ZEPH_INTERFACE(ZEPH_STUB)
     int rowCount(const QModelIndex&) const override { return 1; }

@@ -161,15 +161,9 @@ void TstModel::shouldBuildEveryModelCompletely() {
         QVERIFY(runInThread([&] { appended = tree::run(model, "append T"); }));
         QVERIFY(appended && tree::at(model, 0)->thread() == thread());
         // The worker takes items as void* variants; anything else reaches the model as a null item.
-        QObject* worker = nullptr;
-        for (QObject* child : model->children())
-            worker = qstrcmp(child->metaObject()->className(), "ZEPHTreeModelWorker") ? worker : child;
         void* x = tree::items("X").first();
-        QVERIFY(QMetaObject::invokeMethod(worker, "AppendItem", Q_RETURN_ARG(bool, appended),
-                                          Q_ARG(QVariant, QVariant("X"))));
-        QVERIFY(!appended);
         QVERIFY(QMetaObject::invokeMethod(
-            worker, "AppendItemsList", Q_RETURN_ARG(bool, appended),
+            model->children().last(), "AppendItemsList", Q_RETURN_ARG(bool, appended),
             Q_ARG(QVariantList, (QVariantList{7, QVariant(QMetaType::VoidStar, &x)}))));
         QVERIFY(appended && tree::ids(model) == "T X");
         SignalLog log(model);
@@ -182,13 +176,9 @@ void TstModel::shouldBuildEveryModelCompletely() {
                                model->UpdateUserDefinedFilterRules({}), model->UpdateGroupRole(258)}),
                  QVariantList({-1, 0, false, false, false}));
     }
-    QHash<int, QByteArray> roles{{1, "keep"}, {257, "old"}, {300, "valueRole"}};
-    QCOMPARE(ZEPHTreeModel(nullptr, roles).roleNames(), roles);
-    ZEPHTreeItem::GetRolesHash(roles, ZEPHTreeItem::WithoutJsonValueRole);
-    QCOMPARE(roles.value(257) + roles.value(259) + roles.value(1) + roles.value(260),
-             QByteArray("idRolechildModelRolekeep"));
+    QHash<int, QByteArray> roles{{1, "keep"}, {257, "old"}};
     ZEPHTreeItem::GetRolesHash(roles, ZEPHTreeItem::WithJsonValueRole);
-    QCOMPARE(roles.size(), 6);
+    QCOMPARE(roles.value(1) + roles.value(257) + roles.value(260), QByteArray("keepidRolejsonValueRole"));
 }
 
 void TstModel::shouldAnswerLookups_data() {
@@ -212,7 +202,6 @@ void TstModel::shouldAnswerLookups_data() {
     QTest::newRow("depth first in row order") << "A[B[T:deep]] C[T:mid]" << 0 << "id T" << "-|T:deep|invalid|QString=T";
     QTest::newRow("each level's index first") << "A[B[T:deep] T:mid]" << 0 << "id T" << "-|T:mid|invalid|QString=T";
     QTest::newRow("case counts") << "A[b]" << 0 << "id B" << "-|-|invalid|invalid";
-    QTest::newRow("empty id") << "A[B]" << 0 << "id " << "-|-|invalid|invalid";
     QTest::newRow("later of two equal IDs") << "X:1 X:2" << 0 << "id X" << "X:2|X:2|QString=X|QString=X";
     QTest::newRow("by old ID after SetID, not by new one") << "A B[C]; id A N; id C M" << 0 << "id A N C" << "N:A|N:A|QString=N|QString=N / -|-|invalid|invalid / -|M:C|invalid|QString=M";
     QTest::newRow("through FindItem override") << "A:a" << FindsStranger << "id A" << "S:stranger|S:stranger|QString=S|QString=S";
@@ -221,9 +210,7 @@ void TstModel::shouldAnswerLookups_data() {
     QTest::newRow("first of duplicates") << "B A:1 A:2" << 0 << "first A" << "1";
     QTest::newRow("first, by new ID, not by old one") << "A B[C]; id A N" << 0 << "first N A" << "0 / -1";
     QTest::newRow("first, not in child models") << "A[B] C" << 0 << "first B" << "-1";
-    QTest::newRow("first, of empty model") << "" << 0 << "first A" << "-1";
     QTest::newRow("first, rows claimed") << "A B C" << ClaimsRows << "first C" << "2";
-    QTest::newRow("all, three levels") << "A[B[C] D] E[F]" << 0 << "all" << "Z A B C D E F|Z A E";
     QTest::newRow("all, by new IDs") << "A B[C]; id A N; id C M" << 0 << "all" << "Z N B M|Z N B";
     QTest::newRow("all, two models hold each other") << "A[B]; link B ." << 0 << "all" << "Z A B|Z A";
     QTest::newRow("all, cycle below the top") << "A[B[C]] E; link C A" << 0 << "all" << "Z A B C E|Z A E";
@@ -309,7 +296,6 @@ void TstModel::shouldFollowTheOperationContract_data() {
     // clang-format off
     QTest::newRow("append equal ID without merging") << "A B" << 0 << "append B" << true << "aboutIns:2-2 ins:2-2 sort count |" << "A B* B";
     QTest::newRow("append merged") << "A B" << 4 << "append B:n" << true << "data:1-1 data:1-1 sort count |" << "A B:n";
-    QTest::newRow("append merged by throwing handler") << "A B" << 4 + ThrowingHandler << "append B:n" << true << "data:1-1 data:1-1 sort count |" << "A B:n!";
     QTest::newRow("append merged, child model") << "A[B C] D" << 4 << "append A[X]" << true << "data:0-0 data:0-0 sort count | gone" << "A[X] D";
     QTest::newRow("append merged, shared items") << "A[B C] D" << 6 << "append A[X]" << true << "data:0-0 data:0-0 sort count |" << "A[X] D";
     QTest::newRow("append merged, handler takes the name") << "A[B]" << 4 + Handler << "append A:n[X]" << true << "data:0-0 data:0-0 sort count |" << "A:n![B]";
@@ -320,8 +306,6 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::newRow("append own row under another's ID") << "A B" << 4 << "id A B; append @A" << false << "|" << "B:A* B";
     QTest::newRow("prepend equal ID without merging") << "X:old" << 0 << "prepend X:new" << true << "aboutIns:0-0 ins:0-0 sort count |" << "X:new X:old*";
     QTest::newRow("prepend merged by throwing handler") << "A B" << 4 + ThrowingHandler << "prepend B:n" << true << "data:1-1 data:1-1 sort |" << "A B:n!";
-    QTest::newRow("prepend null") << "A" << 0 << "prepend ~" << false << "|" << "A";
-    QTest::newRow("prepend own row") << "A B" << 0 << "prepend @B" << false << "|" << "A B";
     QTest::newRow("insert") << "A B" << 0 << "insert 1 C" << true << "aboutIns:1-1 ins:1-1 sort count |" << "A C B";
     QTest::newRow("insert into empty") << "" << 0 << "insert 0 C" << true << "aboutIns:0-0 ins:0-0 sort count |" << "C";
     QTest::newRow("insert duplicate") << "A B" << 4 << "insert 0 B" << false << "|" << "A B";
@@ -329,9 +313,7 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::newRow("insert before first row") << "A B" << 0 << "insert -1 C" << false << "|" << "A B";
     QTest::newRow("insert past tail") << "A B" << 0 << "insert 3 C" << false << "|" << "A B";
     QTest::newRow("insert past own rows") << "A B" << ClaimsRows << "insert 5 C" << false << "|" << "A B";
-    QTest::newRow("insert own row") << "A B" << 0 << "insert 0 @B" << false << "|" << "A B";
     QTest::newRow("append list") << "A B C" << 0 << "appendList X ~ Y" << true << "aboutIns:3-4 ins:3-4 sort count |" << "A B C X Y";
-    QTest::newRow("append list of nulls") << "A" << 0 << "appendList ~ ~" << true << "sort |" << "A";
     QTest::newRow("append list, a pointer twice") << "A B" << 0 << "appendList X = @B" << true << "aboutIns:2-2 ins:2-2 sort count |" << "A B X";
     QTest::newRow("append list, a merged pointer twice") << "A" << 4 << "appendList A:n =" << true << "data:0-0 sort |" << "A:n";
     QTest::newRow("append list without own rows") << "A B" << 0 << "appendList @B X @A" << true << "aboutIns:2-2 ins:2-2 sort count |" << "A B X";
@@ -356,7 +338,6 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::newRow("remove ids") << "A B C D" << 0 << "removeIds A X C" << true << "aboutRem:0-0 rem:0-0 aboutRem:1-1 rem:1-1 itemsRemoved:A,C count | gone" << "B D";
     QTest::newRow("remove ids twice the same") << "A B" << 0 << "removeIds B B" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B count | gone" << "A";
     QTest::newRow("remove ids, none") << "A B" << 0 << "removeIds" << true << "count |" << "A B";
-    QTest::newRow("remove ids, found no row") << "A B" << FindsStranger << "removeIds A" << true << "count |" << "A B";
     QTest::newRow("remove ids, child model") << "A[B C] D" << 0 << "removeIds A D" << true << "aboutRem:0-0 rem:0-0 aboutRem:0-0 rem:0-0 itemsRemoved:A,D count | gone" << "";
     QTest::newRow("remove rows") << "A B C D E" << 0 << "removeRows 1 3" << true << "aboutRem:1-3 rem:1-3 itemsRemoved:B,C,D count | gone" << "A E";
     QTest::newRow("remove rows from -1") << "A B" << 0 << "removeRows -1 0" << false << "|" << "A B";
@@ -372,9 +353,7 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::newRow("remove all, cycle below the top") << "A[B[C]] E" << 0 << "link C A; removeAll" << true << "aboutRem:0-1 rem:0-1 allRemoved count | gone" << "";
     QTest::newRow("clear containers, cycle of two") << "A[B] C" << 0 << "link B .; clearAll" << true << "aboutReset reset count gone |" << "";
     QTest::newRow("exchange, cycle of two") << "A[B] C" << 0 << "link B .; replaceEx" << true << "aboutRem:0-1 rem:0-1 gone count |" << "";
-    QTest::newRow("remove one, the cycle stays") << "A B" << 0 << "link A .; removeOne B" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B count | gone" << "A";
     QTest::newRow("move forward") << "A B C D" << 0 << "move 0 2" << true << "aboutReset reset |" << "B C A D";
-    QTest::newRow("move in place") << "A B" << 0 << "move 1 1" << true << "aboutReset reset |" << "A B";
     QTest::newRow("move from past tail") << "A B" << 0 << "move 2 0" << true << "|" << "A B";
     QTest::newRow("move to past tail") << "A B" << 0 << "move 0 2" << true << "|" << "A B";
     QTest::newRow("move to past own rows") << "A B" << ClaimsRows << "move 0 5" << true << "|" << "A B";
@@ -389,7 +368,6 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::newRow("exchange, fewer rows") << "A B C" << 0 << "replaceEx X" << true << "aboutRem:1-2 rem:1-2 gone count data:0-0 |" << "X";
     QTest::newRow("exchange, more rows") << "A" << 0 << "replaceEx X Y Z" << true << "gone aboutIns:1-2 ins:1-2 count data:0-2 |" << "X Y Z";
     QTest::newRow("exchange, as many rows") << "A B" << 2 << "replaceEx X Y" << true << "data:0-1 |" << "X Y";
-    QTest::newRow("exchange, empty for empty") << "" << 0 << "replaceEx" << true << "|" << "";
     QTest::newRow("exchange, nulls skipped") << "A" << 0 << "replaceEx X ~ Y" << true << "gone aboutIns:1-1 ins:1-1 count data:0-1 |" << "X Y";
     QTest::newRow("exchange, no merging") << "A" << 4 << "replaceEx X:1 X:2" << true << "gone aboutIns:1-1 ins:1-1 count data:0-1 |" << "X:1* X:2";
     QTest::newRow("exchange with fewer own items") << "A[X Y] B C" << 0 << "replaceEx @C @A" << true << "aboutRem:2-2 rem:2-2 gone count data:0-1 |" << "C A[X Y]";
@@ -397,7 +375,6 @@ void TstModel::shouldFollowTheOperationContract_data() {
     QTest::newRow("exchange, then a change") << "A" << 0 << "replaceEx X Y; name X n" << true << "|" << "X:n Y";
     QTest::newRow("exchange own items, then a change") << "A B" << 0 << "replaceEx @B @A; name A n" << true << "data:1-1 |" << "B A:n";
     QTest::newRow("removed one comes back") << "A B C" << 0 << "removeOne B | itemsRemoved: append &B" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B aboutIns:2-2 ins:2-2 sort count count |" << "A C B";
-    QTest::newRow("removed row comes back") << "A B C" << 0 << "removeRows 1 1 | itemsRemoved: append @B" << true << "aboutRem:1-1 rem:1-1 itemsRemoved:B aboutIns:2-2 ins:2-2 sort count count |" << "A C B";
     QTest::newRow("no merge into a leaving row") << "A B C" << 4 << "removeRows 1 1 | rem: append B:new" << true << "aboutRem:1-1 rem:1-1 aboutIns:2-2 ins:2-2 sort count itemsRemoved:B count | gone" << "A C B:new";
     // clang-format on
 }

@@ -504,88 +504,72 @@ private slots:
     // Every code for one item value against one rule value: the item value's type picks the order and
     // the rule value is converted to it; types without one are neither less nor greater; the substring
     // codes search text, string lists joined with the separator. -1 and 8 are no codes.
-    void shouldDecideEveryCode_data() {
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<QVariant>("ruleValue");
-        QTest::addColumn<QString>("holding");
+    void shouldDecideEveryCode() {
         const QDateTime dateTime(QDate(2021, 5, 5), QTime(1, 2));
         const QVariant list(QStringList{"ab", "de"}), none;
+        const auto holding = [](const QVariant& value, const QVariant& ruleValue) {
+            ZEPHTreeModel source(nullptr, {});
+            source.AppendItem(new ValueItem("v", value));
+            QString held;
+            for (int code = -1; code <= 8; ++code) {
+                if (!passing(&source, {filterRule("valueRole", code, ruleValue)}).isEmpty())
+                    held += QString("-1 Eq Ne Ge Gt Le Lt Sub ISub 8").split(' ').at(code + 1) + ' ';
+            }
+            return held.trimmed();
+        };
         // clang-format off
-        QTest::newRow("text '10' below 5") << QVariant("10") << QVariant(5) << "Ne Le Lt";
-        QTest::newRow("int 10 above '9'") << QVariant(10) << QVariant("9") << "Ne Ge Gt";
-        QTest::newRow("double 2.5 as '2.5'") << QVariant(2.5) << QVariant("2.5") << "Eq Ge Le Sub ISub";
-        QTest::newRow("bool true above 'false'") << QVariant(true) << QVariant("false") << "Ne Ge Gt";
-        QTest::newRow("uint below") << QVariant(3u) << QVariant(4) << "Ne Le Lt";
-        QTest::newRow("long long above") << QVariant(qlonglong(1) << 40) << QVariant(8) << "Ne Ge Gt";
-        QTest::newRow("unsigned long long as '5'") << QVariant(qulonglong(5)) << QVariant("5") << "Eq Ge Le Sub ISub";
-        QTest::newRow("char above") << QVariant(QChar('b')) << QVariant(QChar('a')) << "Ne Ge Gt";
-        QTest::newRow("bytes above a prefix") << QVariant(QByteArray("abc")) << QVariant(QByteArray("ab")) << "Ne Ge Gt Sub ISub";
-        QTest::newRow("date below ISO text") << QVariant(QDate(2020, 1, 2)) << QVariant("2020-01-03") << "Ne Le Lt";
-        QTest::newRow("time below") << QVariant(QTime(10, 0)) << QVariant(QTime(11, 0)) << "Ne Le Lt";
-        QTest::newRow("date-time as itself") << QVariant(dateTime) << QVariant(dateTime) << "Eq Ge Le Sub ISub";
-        QTest::newRow("text case") << QVariant("xaby") << QVariant("AB") << "Ne Ge Gt ISub";
-        QTest::newRow("no value") << none << QVariant(1) << "Eq Ge Le";
-        QTest::newRow("no value, none to find") << none << none << "Eq Ge Le Sub ISub";
-        QTest::newRow("map") << QVariant(QVariantMap{{"k", 1}}) << QVariant("x") << "Eq Ge Le";
-        QTest::newRow("float") << QVariant(1.5f) << QVariant(0) << "Eq Ge Le";
-        QTest::newRow("NaN") << QVariant(qQNaN()) << QVariant(1.0) << "Eq Ge Le";
-        QTest::newRow("list, not across elements") << list << QVariant("bd") << "Eq Ge Le";
-        QTest::newRow("list, across the separator") << list << QVariant("B{F185B90B-D31F-48AF-ABC6-4C516C125083}D") << "Eq Ge Le ISub";
-        QTest::newRow("list, a run of elements") << list << list << "Eq Ge Le Sub ISub";
+        QCOMPARE(holding(QVariant("10"), QVariant(5)), QString("Ne Le Lt")); // text '10' below 5
+        QCOMPARE(holding(QVariant(10), QVariant("9")), QString("Ne Ge Gt")); // int 10 above '9'
+        QCOMPARE(holding(QVariant(2.5), QVariant("2.5")), QString("Eq Ge Le Sub ISub")); // double 2.5 as '2.5'
+        QCOMPARE(holding(QVariant(true), QVariant("false")), QString("Ne Ge Gt")); // bool true above 'false'
+        QCOMPARE(holding(QVariant(3u), QVariant(4)), QString("Ne Le Lt")); // uint below
+        QCOMPARE(holding(QVariant(qlonglong(1) << 40), QVariant(8)), QString("Ne Ge Gt")); // long long above
+        QCOMPARE(holding(QVariant(qulonglong(5)), QVariant("5")), QString("Eq Ge Le Sub ISub")); // unsigned long long as '5'
+        QCOMPARE(holding(QVariant(QChar('b')), QVariant(QChar('a'))), QString("Ne Ge Gt")); // char above
+        QCOMPARE(holding(QVariant(QByteArray("abc")), QVariant(QByteArray("ab"))), QString("Ne Ge Gt Sub ISub")); // bytes above a prefix
+        QCOMPARE(holding(QVariant(QDate(2020, 1, 2)), QVariant("2020-01-03")), QString("Ne Le Lt")); // date below ISO text
+        QCOMPARE(holding(QVariant(QTime(10, 0)), QVariant(QTime(11, 0))), QString("Ne Le Lt")); // time below
+        QCOMPARE(holding(QVariant(dateTime), QVariant(dateTime)), QString("Eq Ge Le Sub ISub")); // date-time as itself
+        QCOMPARE(holding(QVariant("xaby"), QVariant("AB")), QString("Ne Ge Gt ISub")); // text case
+        QCOMPARE(holding(none, QVariant(1)), QString("Eq Ge Le")); // no value
+        QCOMPARE(holding(none, none), QString("Eq Ge Le Sub ISub")); // no value, none to find
+        QCOMPARE(holding(QVariant(QVariantMap{{"k", 1}}), QVariant("x")), QString("Eq Ge Le")); // map
+        QCOMPARE(holding(QVariant(1.5f), QVariant(0)), QString("Eq Ge Le")); // float
+        QCOMPARE(holding(QVariant(qQNaN()), QVariant(1.0)), QString("Eq Ge Le")); // NaN
+        QCOMPARE(holding(list, QVariant("bd")), QString("Eq Ge Le")); // list, not across elements
+        QCOMPARE(holding(list, QVariant("B{F185B90B-D31F-48AF-ABC6-4C516C125083}D")), QString("Eq Ge Le ISub")); // list, across the separator
+        QCOMPARE(holding(list, list), QString("Eq Ge Le Sub ISub")); // list, a run of elements
         // clang-format on
-    }
-
-    void shouldDecideEveryCode() {
-        QFETCH(QVariant, value);
-        QFETCH(QVariant, ruleValue);
-        QFETCH(QString, holding);
-        ZEPHTreeModel source(nullptr, {});
-        source.AppendItem(new ValueItem("v", value));
-        QString held;
-        for (int code = -1; code <= 8; ++code) {
-            if (!passing(&source, {filterRule("valueRole", code, ruleValue)}).isEmpty())
-                held += QString("-1 Eq Ne Ge Gt Le Lt Sub ISub 8").split(' ').at(code + 1) + ' ';
-        }
-        QCOMPARE(held.trimmed(), holding);
     }
 
     // Rule lists over small trees: both combination flags, groups, malformed entries, the descendant
     // rule.
-    void shouldPassByTheRuleList_data() {
-        QTest::addColumn<QString>("tree");
-        QTest::addColumn<QVariantList>("rules");
-        QTest::addColumn<bool>("orAll");
-        QTest::addColumn<QString>("expected");
+    void shouldPassByTheRuleList() {
         const QVariantMap hasA = filterRule("nameRole", ZEPHTreeModel::SubStr, "a");
         const QVariantList aAndB{hasA, filterRule("nameRole", ZEPHTreeModel::SubStr, "b")};
         const auto group = [&](const QVariant& orAll) {
             return QVariantList{
                 QVariantMap{{"RoleName", "nameRole"}, {"Rules", aAndB}, {"OrAllRules", orAll}}};
         };
+        const auto passes = [](const QString& shape, const QVariantList& rules, bool orAll) {
+            const std::unique_ptr<ZEPHTreeModel> source(tree::make(shape));
+            return passing(source.get(), rules, orAll);
+        };
         // clang-format off
-        QTest::newRow("any entry") << "a b ab c" << aAndB << true << "a b ab";
-        QTest::newRow("every entry") << "a b ab c" << aAndB << false << "ab";
-        QTest::newRow("no entries") << "a b ab c" << QVariantList() << false << "a b ab c";
-        QTest::newRow("group of all") << "a b ab c" << group(false) << true << "ab";
-        QTest::newRow("group of any") << "a b ab c" << group(true) << true << "a b ab";
-        QTest::newRow("group flag unset") << "a b ab c" << group(QVariant()) << true << "ab";
-        QTest::newRow("forgotten code makes a group") << "a b ab c" << QVariantList{QVariantMap{{"RoleName", "nameRole"}, {"Value", "a"}}} << true << "";
-        QTest::newRow("invalid code is Eq") << "a b ab c" << QVariantList{filterRule("nameRole", QVariant(), "b")} << true << "b";
-        QTest::newRow("code as text") << "a b ab c" << QVariantList{filterRule("nameRole", "3", "a")} << true << "b ab c";
-        QTest::newRow("no map, every entry") << "a b ab c" << QVariantList{5, hasA} << false << "";
-        QTest::newRow("no map, any entry") << "a b ab c" << QVariantList{5, hasA} << true << "a ab";
-        QTest::newRow("itself or below") << "a b[c] d[e[a]] f[g]" << QVariantList{filterRule("nameRole", ZEPHTreeModel::Eq, "a")} << true << "a d";
-        QTest::newRow("every entry on one descendant") << "p[a b] q[ab]" << aAndB << false << "q";
+        QCOMPARE(passes("a b ab c", aAndB, true), QString("a b ab")); // any entry
+        QCOMPARE(passes("a b ab c", aAndB, false), QString("ab")); // every entry
+        QCOMPARE(passes("a b ab c", QVariantList(), false), QString("a b ab c")); // no entries
+        QCOMPARE(passes("a b ab c", group(false), true), QString("ab")); // group of all
+        QCOMPARE(passes("a b ab c", group(true), true), QString("a b ab")); // group of any
+        QCOMPARE(passes("a b ab c", group(QVariant()), true), QString("ab")); // group flag unset
+        QCOMPARE(passes("a b ab c", QVariantList{QVariantMap{{"RoleName", "nameRole"}, {"Value", "a"}}}, true), QString("")); // forgotten code makes a group
+        QCOMPARE(passes("a b ab c", QVariantList{filterRule("nameRole", QVariant(), "b")}, true), QString("b")); // invalid code is Eq
+        QCOMPARE(passes("a b ab c", QVariantList{filterRule("nameRole", "3", "a")}, true), QString("b ab c")); // code as text
+        QCOMPARE(passes("a b ab c", QVariantList{5, hasA}, false), QString("")); // no map, every entry
+        QCOMPARE(passes("a b ab c", QVariantList{5, hasA}, true), QString("a ab")); // no map, any entry
+        QCOMPARE(passes("a b[c] d[e[a]] f[g]", QVariantList{filterRule("nameRole", ZEPHTreeModel::Eq, "a")}, true), QString("a d")); // itself or below
+        QCOMPARE(passes("p[a b] q[ab]", aAndB, false), QString("q")); // every entry on one descendant
         // clang-format on
-    }
-
-    void shouldPassByTheRuleList() {
-        QFETCH(QString, tree);
-        QFETCH(QVariantList, rules);
-        QFETCH(bool, orAll);
-        QFETCH(QString, expected);
-        std::unique_ptr<ZEPHTreeModel> source(tree::make(tree));
-        QCOMPARE(passing(source.get(), rules, orAll), expected);
     }
 };
 

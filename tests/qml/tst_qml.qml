@@ -5,8 +5,8 @@ import com.zephora.zephtreeitem 1.0
 
 // What only QML shows: the invokables' short default-argument forms and the overloads QML picks by
 // argument type, enumerations, rules written as script objects, script values as user rules, views
-// bound to a list whose delegates read roles and child models, a model declared in QML, and calls
-// with bad argument types, which QML coerces or refuses.
+// bound to a list whose delegates read roles and child models, and calls with bad argument types,
+// which QML coerces or refuses.
 Item {
     id: root
     width: 300; height: 800
@@ -15,8 +15,6 @@ Item {
     property var source: null
     property var view: null
     property var keep: []
-
-    IZEPHTreeModel { id: declared }
 
     ListView {
         id: list
@@ -95,19 +93,6 @@ Item {
                 root.source = testHost.makeTree("A:b[B:y C:x] D:c E:a")
                 compare(table[i][0](root.source), table[i][1], "row " + i)
             }
-        }
-
-        // A model instantiated by QML has its partial view and runs its mutations in place.
-        function test_declaredModel() {
-            var partial = declared.GetPartialModel(2)
-            testHost.append(declared, "A B C")
-            declared.firstPartialModelRow = 1
-            compare(ids(partial), "B C")
-            verify(declared.RemoveOne("A"))
-            declared.MoveRow(0, 1)
-            compare(ids(declared), "C B")
-            declared.clear()
-            compare(declared.count, 0)
         }
 
         function test_viewsInAList() {

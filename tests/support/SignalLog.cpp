@@ -33,12 +33,6 @@ SignalLog::SignalLog(QObject* model, Option option) {
     }
 }
 
-QString SignalLog::take() {
-    const QString joined = entries.join(QLatin1Char(' '));
-    entries.clear();
-    return joined;
-}
-
 // The short name of the signal being delivered (found by name: Qt may deliver a signal with default
 // arguments under its full signature).
 QString SignalLog::name() {
@@ -48,20 +42,4 @@ QString SignalLog::name() {
         if (qstrncmp(entry[0], signal.constData(), uint(signal.size())) == 0) return QLatin1String(entry[1]);
     }
     return QString::fromLatin1(signal);
-}
-
-void SignalLog::onSignal() {
-    entries << name();
-}
-void SignalLog::onValue(int value) {
-    entries << name() + QStringLiteral(":%1").arg(value);
-}
-void SignalLog::onRows(const QModelIndex&, int first, int last) {
-    entries << name() + QStringLiteral(":%1-%2").arg(first).arg(last);
-}
-void SignalLog::onData(const QModelIndex& topLeft, const QModelIndex& bottomRight) {
-    onRows(QModelIndex(), topLeft.row(), bottomRight.row());
-}
-void SignalLog::onIds(const QStringList& ids) {
-    entries << name() + QLatin1Char(':') + ids.join(QLatin1Char(','));
 }

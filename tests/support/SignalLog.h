@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <utility>
+
 // Records a model's signals, in order, as short strings:
 //   "ins:0-1" "rem:2-2" "data:0-4" "reset" "layout" "count" "itemsRemoved:A,B" "allRemoved"
 //   "filterChanged" "page:1" "totalPage:3" "first"
@@ -19,15 +21,17 @@ public:
     /// How many signals arrived in another thread than the log's.
     int foreign = 0;
     /// The entries joined by single spaces, then cleared.
-    QString take();
+    QString take() { return std::exchange(entries, {}).join(QLatin1Char(' ')); }
     void clear() { entries.clear(); }
 
 private slots:
-    void onSignal();
-    void onValue(int value);
-    void onRows(const QModelIndex&, int first, int last);
-    void onData(const QModelIndex& topLeft, const QModelIndex& bottomRight);
-    void onIds(const QStringList& ids);
+    void onSignal() { entries << name(); }
+    void onValue(int value) { entries << name() + QStringLiteral(":%1").arg(value); }
+    void onRows(const QModelIndex&, int a, int b) {
+        entries << name() + QStringLiteral(":%1-%2").arg(a).arg(b);
+    }
+    void onData(const QModelIndex& a, const QModelIndex& b) { onRows({}, a.row(), b.row()); }
+    void onIds(const QStringList& ids) { entries << name() + QLatin1Char(':') + ids.join(QLatin1Char(',')); }
 
 private:
     QString name();
