@@ -22,8 +22,7 @@ namespace {
     X(QString, FindItemID, (int), const) X(int, FindItemRow, (const QString&), const) \
     X(QVariant, FindItemValue, (const QString&, const QString&), const) \
     X(QVariant, FindItemValue, (const QString&, int), const) \
-    X(QVariant, FindItemValue, (int, const QString&), const) \
-    X(QVariant, FindItemValue, (int, int), const) \
+    X(QVariant, FindItemValue, (int, const QString&), const) X(QVariant, FindItemValue, (int, int), const) \
     X(QVariant, FindItemValueEx, (const QString&, const QString&, bool), const) \
     X(QVariant, FindItemValueEx, (const QString&, int, bool), const) \
     X(void, GetAllIDs, (QList<QString>&, bool), ) X(void, SetPartialModelCount, (int), ) \
@@ -39,14 +38,13 @@ namespace {
     X(QVariantMap, get, (int), ) X(void, clear, (), ) X(bool, InsertItem, (int, ZEPHTreeItem*), ) \
     X(bool, AppendItem, (ZEPHTreeItem*), ) X(bool, AppendItemsList, (QList<ZEPHTreeItem*>), ) \
     X(bool, PrependItem, (ZEPHTreeItem*), ) X(bool, PrependItemsList, (QList<ZEPHTreeItem*>), ) \
-    X(bool, ReplaceItemsList, (QList<ZEPHTreeItem*>), ) \
-    X(QObject*, FindItem, (const QString&, bool), const) X(QObject*, FindItem, (int), const) \
-    X(void, RemoveAll, (), ) X(bool, RemoveOne, (const QString&), ) X(bool, Remove, (int, int), ) \
-    X(bool, Remove, (const QStringList&), ) X(int, FirstPartialModelRow, (), const) \
-    X(void, SetFirstPartialModelRow, (int), ) X(void, ClearAllSourceContainer, (), ) \
-    X(QObject*, GetGroupModel, (const QString&, bool), ) X(QObject*, GetGroupModel, (int, bool), ) \
-    X(bool, UpdateGroupRole, (const QString&), ) X(bool, UpdateGroupRole, (int), ) \
-    X(QObject*, GetFilterModel, (QVariantList, bool, int), ) \
+    X(bool, ReplaceItemsList, (QList<ZEPHTreeItem*>), ) X(QObject*, FindItem, (const QString&, bool), const) \
+    X(QObject*, FindItem, (int), const) X(void, RemoveAll, (), ) X(bool, RemoveOne, (const QString&), ) \
+    X(bool, Remove, (int, int), ) X(bool, Remove, (const QStringList&), ) \
+    X(int, FirstPartialModelRow, (), const) X(void, SetFirstPartialModelRow, (int), ) \
+    X(void, ClearAllSourceContainer, (), ) X(QObject*, GetGroupModel, (const QString&, bool), ) \
+    X(QObject*, GetGroupModel, (int, bool), ) X(bool, UpdateGroupRole, (const QString&), ) \
+    X(bool, UpdateGroupRole, (int), ) X(QObject*, GetFilterModel, (QVariantList, bool, int), ) \
     X(bool, UpdateFilterRules, (QVariantList, bool), ) \
     X(QObject*, GetFilterModelByUserDefinedRules, (QVariant, int), ) \
     X(bool, UpdateUserDefinedFilterRules, (QVariant), ) X(QObject*, GetPagingModel, (unsigned int), ) \
