@@ -3,11 +3,9 @@
 #include <ZEPHTreeModel.h>
 #include <ZEPHTreeModelExports.h>
 
-#include <QPointer>
 #include <QProcess>
 #include <QQmlComponent>
 #include <QQmlEngine>
-#include <QStringListModel>
 #include <QtTest>
 
 #include <cstring>

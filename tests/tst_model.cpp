@@ -6,11 +6,6 @@
 #include <ZEPHTreeModel.h>
 #include <ZEPHTreeModelExports.h>
 
-#include <QAbstractItemModelTester>
-#include <QRandomGenerator>
-#include <QRegularExpression>
-#include <QSemaphore>
-#include <QThread>
 #include <QtTest>
 
 #include <functional>

@@ -8,20 +8,9 @@
 
 #include <ZEPHTreeModel.h>
 
-#include <QAbstractItemModelTester>
 #include <QtTest>
 
 #include <sys/stat.h>
-
-// The model's friend: reads the keep-sorting state that the sorts store.
-struct ZEPHTreeModelAccess {
-    static int flag(const ZEPHTreeModel* model) {
-        return ZEPHTreeModelPrivate::get(model)->keepSortingFlag();
-    }
-    static QVariantList rules(const ZEPHTreeModel* model) {
-        return ZEPHTreeModelPrivate::get(model)->keepSortingRules();
-    }
-};
 
 namespace {
 
@@ -238,7 +227,7 @@ private slots:
             SignalLog log(&model, SignalLog::WithAboutTo);
             for (int round = 0; round < 2; ++round) {
                 const QList<ZEPHTreeItem*> before = rowsOf(&model);
-                const int count = before.size(), flag = ZEPHTreeModelAccess::flag(&model);
+                const int count = before.size(), flag = ZEPHTreeModelPrivate::get(&model)->keepSortingFlag();
                 const auto followed = marksOn(&model);
                 const bool ascending = rng.bounded(2), keep = rng.bounded(2);
                 const quint32 salt = rng.generate();
@@ -266,11 +255,12 @@ private slots:
                 const QString data = count ? QString("data:0-%1").arg(count - 1) : QString();
                 const QString fileLog = "aboutLayout " + (count ? data : "data:-1--1") + " layout";
                 QCOMPARE(log.take(), how < 2 ? data : how == 2 ? fileLog : fileLog + " aboutReset reset");
-                QCOMPARE(ZEPHTreeModelAccess::flag(&model), how < 2 && keep    ? 1
-                                                            : how < 2 && count ? 0
-                                                                               : flag);
+                QCOMPARE(ZEPHTreeModelPrivate::get(&model)->keepSortingFlag(), how < 2 && keep    ? 1
+                                                                               : how < 2 && count ? 0
+                                                                                                  : flag);
                 const QVariantMap rule{{"RoleName", QByteArray("valueRole")}, {"Ascending", ascending}};
-                if (how < 2 && keep) QCOMPARE(ZEPHTreeModelAccess::rules(&model), QVariantList{rule});
+                if (how < 2 && keep)
+                    QCOMPARE(ZEPHTreeModelPrivate::get(&model)->keepSortingRules(), QVariantList{rule});
                 // A few rows out of place for the next round, which takes the merging paths.
                 for (int n = round || !count ? 0 : int(rng.bounded(1, 4)); n > 0; --n)
                     model.MoveRow(int(rng.bounded(count)), int(rng.bounded(count)));
@@ -352,7 +342,8 @@ private slots:
                 if (what == 8) model.GetModelItemList()->swapItemsAt(row % size, size - 1);
                 if (what == 8) before.swapItemsAt(row % size, size - 1);
                 if (what == 7)
-                    model.SortByRules(step == 0 ? rules : ZEPHTreeModelAccess::rules(&model), flag);
+                    model.SortByRules(
+                        step == 0 ? rules : ZEPHTreeModelPrivate::get(&model)->keepSortingRules(), flag);
                 for (int i = 0; i < inserted.size(); ++i)
                     before.insert(first + i, inserted.at(i));
                 const bool resorts = what == 7 || (what < 5 && flag);
@@ -366,8 +357,8 @@ private slots:
                 const QString ins = QString("ins:%1-%2 ").arg(first).arg(first + inserted.size() - 1);
                 if (what < 5 || what == 7)
                     QCOMPARE(log.take(), what == 7 ? data : ins + data + (flag ? " count" : "count"));
-                QCOMPARE(ZEPHTreeModelAccess::flag(&model), flag);
-                QCOMPARE(ZEPHTreeModelAccess::rules(&model), rules);
+                QCOMPARE(ZEPHTreeModelPrivate::get(&model)->keepSortingFlag(), flag);
+                QCOMPARE(ZEPHTreeModelPrivate::get(&model)->keepSortingRules(), rules);
             }
         }
     }
@@ -482,7 +473,8 @@ private slots:
         QCOMPARE(tree::ids(model.get()) + " / " + tree::ids(child) + " / " +
                      tree::ids(tree::at(child, 0)->ChildModel()) + " / " + log.take(),
                  QStringLiteral("A B C D / x y / p q / data:0-3"));
-        QCOMPARE(ZEPHTreeModelAccess::flag(child), int(ZEPHTreeModel::RecursiveKeepSorting));
+        QCOMPARE(ZEPHTreeModelPrivate::get(child)->keepSortingFlag(),
+                 int(ZEPHTreeModel::RecursiveKeepSorting));
         tree::fill(child, "m:ab");
         QCOMPARE(tree::ids(child), QStringLiteral("x m y"));
         QString passed;

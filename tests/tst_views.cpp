@@ -7,9 +7,7 @@
 #include "ValueItem.h"
 #include "ViewCheck.h"
 
-#include <QAbstractItemModelTester>
 #include <QJSEngine>
-#include <QPointer>
 #include <QQmlEngine>
 #include <QtTest>
 

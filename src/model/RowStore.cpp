@@ -1,16 +1,12 @@
 #include "model/RowStore.h"
 
-#include "model/ValueRelay.h"
 #include "model/ZEPHTreeModel.h"
 
 #include <algorithm>
 
 RowStore::RowStore(ZEPHTreeModel* model) : m_model(model), m_rows(new RowTable), m_idIndex(new IdIndex) {}
 
-// The relays go first: an item must not reach a row store that is gone.
-RowStore::~RowStore() {
-    delete m_relayHolder;
-}
+RowStore::~RowStore() = default;
 
 int RowStore::rowOf(const ZEPHTreeItem* item) const {
     RowTable::Record* info = m_rows->find(item);
@@ -210,12 +206,11 @@ int RowStore::firstRowWithId(const QString& id) const {
     return -1;
 }
 
-// The value-change connection: a change inside the item becomes dataChanged for its row. The item
-// is connected to a relay, not to the model: QObject::sender(), which tells the relay's slot the
-// item, walks every connection into the receiver, so a single receiver would make one change cost a
-// scan of all rows; a relay has a few dozen. Unlike a functor, the connection needs no slot object. An item
-// that comes back after a stay gets its earlier connection back, so there is one connection per item and
-// model however often it returns.
+// The value-change connection: a change inside the item becomes dataChanged for its row. Each item
+// gets a functor that knows the item, because QObject::sender() (what EmitValueChange() reads)
+// walks every connection into the model, which would make one change cost a scan of all rows. An
+// item that comes back after a stay gets its earlier connection back, so there is one connection
+// per item and model however often it returns.
 QMetaObject::Connection RowStore::valueConnectionFor(ZEPHTreeItem* item) {
     if (!m_keptConnections.isEmpty()) {
         auto kept = m_keptConnections.find(item);
@@ -225,16 +220,8 @@ QMetaObject::Connection RowStore::valueConnectionFor(ZEPHTreeItem* item) {
             if (connection) return connection;
         }
     }
-    // A host that deleted the model's children took the relays along.
-    if (!m_relayHolder) {
-        m_relays.clear();
-        m_relayHolder = new QObject(m_model);
-    }
-    if (m_relays.size() * ValueRelay::Share <= size_t(m_items.size())) {
-        m_relays.push_back(new ValueRelay(this, m_relayHolder));
-    }
-    if (m_nextRelay >= m_relays.size()) m_nextRelay = 0;
-    return m_relays[m_nextRelay++]->connectItem(item);
+    return QObject::connect(item, &ZEPHTreeItem::valueChanged, m_model,
+                            [this, item] { announceValueChange(item); });
 }
 
 void RowStore::announceValueChange(ZEPHTreeItem* item) {

@@ -6,15 +6,12 @@
 #include <QHash>
 #include <QList>
 #include <QMetaObject>
-#include <QPointer>
 #include <QString>
 #include <QVector>
 
 #include <climits>
 #include <memory>
-#include <vector>
 
-class ValueRelay;
 class ZEPHTreeItem;
 class ZEPHTreeModel;
 
@@ -111,11 +108,6 @@ private:
     void fileUnder(const QString& id, ZEPHTreeItem* item, int rowHint);
 
     ZEPHTreeModel* m_model;
-    // The relays of value changes (children of one child object of the model, so that they move
-    // to another thread with it), used in turn; one per ValueRelay::Share rows at the most rows.
-    QPointer<QObject> m_relayHolder;
-    std::vector<ValueRelay*> m_relays;
-    size_t m_nextRelay = 0;
     QList<ZEPHTreeItem*> m_items;
     std::unique_ptr<RowTable> m_rows;
     std::unique_ptr<IdIndex> m_idIndex;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TreeBuilder.h"
+
 #include <QObject>
 #include <QString>
 
@@ -10,11 +12,9 @@ class TestHost : public QObject {
 public:
     using QObject::QObject;
 
-    /// A new model filled from a tree string ("A[B C] D", see TreeBuilder.h) with creation `flags`;
-    /// the default 1 hands the model to the QML engine, which collects it once unreferenced.
-    Q_INVOKABLE QObject* makeTree(const QString& shape, int flags = 1);
-    /// Appends the items of a tree string to `model` in one AppendItemsList, as a host inserts.
-    Q_INVOKABLE void append(QObject* model, const QString& shape);
-    /// A model as a tree string, through each item's child model.
-    Q_INVOKABLE QString dump(QObject* model) const;
+    Q_INVOKABLE QObject* makeTree(const QString& shape, int flags = 1) { return tree::make(shape, flags); }
+    Q_INVOKABLE void append(QObject* model, const QString& shape) {
+        if (auto* target = qobject_cast<ZEPHTreeModel*>(model)) tree::fill(target, shape);
+    }
+    Q_INVOKABLE QString dump(QObject* model) const { return tree::dump(model); }
 };
