@@ -64,8 +64,6 @@ private:
     QVector<int> stringOrder(const QList<ZEPHTreeItem*>& items, State* next) const;
     bool incrementalOrder(const QList<ZEPHTreeItem*>& items, RuleSortCache& cache, QVector<int>* order,
                           State* next) const;
-    bool readsInserted(const QList<ZEPHTreeItem*>& items, const RuleSortCache& cache,
-                       std::vector<std::vector<QString>>* keys) const;
     bool cacheable(int count) const;
 
     QVector<Rule> m_rules;

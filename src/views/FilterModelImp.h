@@ -62,7 +62,6 @@ private:
     ZEPHTreeModelPrivate* base() { return ZEPHTreeModelPrivate::get(this); }
     const ZEPHTreeModelPrivate* base() const { return ZEPHTreeModelPrivate::get(this); }
     bool hasRow(const ZEPHTreeItem* item) const { return base()->rows.isRow(item); }
-    ViewLink* sourceLink() const { return m_link; }
     ZEPHTreeItem* sourceItem(int row) const;
     bool followChildModel(ZEPHTreeItem* item);
     bool answerFollowsAnnouncements(const ZEPHTreeItem* item) const;
