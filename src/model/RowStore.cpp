@@ -1,12 +1,23 @@
 #include "model/RowStore.h"
 
+#include "model/ValueRelay.h"
 #include "model/ZEPHTreeModel.h"
+
+#include <QThread>
 
 #include <algorithm>
 
 RowStore::RowStore(ZEPHTreeModel* model) : m_model(model), m_rows(new RowTable), m_idIndex(new IdIndex) {}
 
-RowStore::~RowStore() = default;
+RowStore::~RowStore() {
+    for (ValueRelay* relay : m_relays) {
+        relay->detach();
+        if (relay->thread() == QThread::currentThread())
+            delete relay;
+        else
+            relay->deleteLater();
+    }
+}
 
 int RowStore::rowOf(const ZEPHTreeItem* item) const {
     RowTable::Record* info = m_rows->find(item);
@@ -38,9 +49,9 @@ int RowStore::rowOf(const ZEPHTreeItem* item) const {
 bool RowStore::announcesChangesOf(const ZEPHTreeItem* item) const {
     if (!m_hasSilentRows) return true;
     const RowTable::Record* info = m_rows->find(item);
-    if (info && info->connection) return true;
+    if (info && info->relay >= 0) return true;
     const auto kept = m_keptConnections.constFind(item);
-    return kept != m_keptConnections.cend() && *kept;
+    return kept != m_keptConnections.cend() && kept->item;
 }
 
 void RowStore::refreshHints(int from) const {
@@ -79,7 +90,7 @@ void RowStore::place(int row, ZEPHTreeItem* const* items, int count) {
         info.rowHint = row + i - m_hintBase;
         info.filed = true;
         info.filedId = id;
-        info.connection = valueConnectionFor(item);
+        info.relay = connectValueChanges(item);
     }
     if (row == oldCount) {
         // QList grows by itself in steps; an exact reservation per call would copy the whole list
@@ -156,7 +167,7 @@ RowStore::TakenRow RowStore::take(int row) {
 
 RowStore::TakenRow RowStore::forget(ZEPHTreeItem* item) {
     RowTable::Record record = m_rows->take(item);
-    keepConnection(item, std::move(record.connection));
+    keepConnection(item, record.relay);
     return TakenRow{item, std::move(record.filedId), record.filed};
 }
 
@@ -177,7 +188,11 @@ void RowStore::unfile(const TakenRow& row) {
 void RowStore::clear(bool keepConnections) {
     if (keepConnections) {
         for (RowTable::Record& record : *m_rows)
-            keepConnection(record.item, std::move(record.connection));
+            keepConnection(const_cast<ZEPHTreeItem*>(record.item), record.relay);
+    } else {
+        for (RowTable::Record& record : *m_rows) {
+            if (record.relay >= 0) releaseRelay(record.relay);
+        }
     }
     m_items.clear();
     m_idIndex->clear();
@@ -206,22 +221,54 @@ int RowStore::firstRowWithId(const QString& id) const {
     return -1;
 }
 
-// The value-change connection: a change inside the item becomes dataChanged for its row. Each item
-// gets a functor that knows the item, because QObject::sender() (what EmitValueChange() reads)
-// walks every connection into the model, which would make one change cost a scan of all rows. An
-// item that comes back after a stay gets its earlier connection back, so there is one connection
-// per item and model however often it returns.
-QMetaObject::Connection RowStore::valueConnectionFor(ZEPHTreeItem* item) {
+// The value-change connection: a change inside the item becomes dataChanged for its row. It goes
+// through a relay that carries a bounded share of the items (see ValueRelay). An item that comes
+// back after a stay gets its earlier relay back, so there is one connection per item and model
+// however often it returns. Returns the relay's index.
+int RowStore::connectValueChanges(ZEPHTreeItem* item) {
     if (!m_keptConnections.isEmpty()) {
         auto kept = m_keptConnections.find(item);
         if (kept != m_keptConnections.end()) {
-            QMetaObject::Connection connection = std::move(*kept);
+            const int relay = kept->relay;
             m_keptConnections.erase(kept);
-            if (connection) return connection;
+            // The address may belong to a new item by now; the connection is unique either way, and
+            // the relay's count already includes it.
+            m_relays[size_t(relay)]->connectItem(item);
+            return relay;
         }
     }
-    return QObject::connect(item, &ZEPHTreeItem::valueChanged, m_model,
-                            [this, item] { announceValueChange(item); });
+    const int relay = relayWithRoom();
+    m_relays[size_t(relay)]->connectItem(item);
+    ++m_relayLoads[size_t(relay)].items;
+    return relay;
+}
+
+int RowStore::relayWithRoom() {
+    while (!m_relaysWithRoom.empty()) {
+        RelayLoad& load = m_relayLoads[size_t(m_relaysWithRoom.back())];
+        if (load.items < ValueRelay::Capacity) return m_relaysWithRoom.back();
+        load.listed = false;
+        m_relaysWithRoom.pop_back();
+    }
+    // Relays belong to the model, so that they follow it into another thread.
+    const bool sameThread = m_model->thread() == QThread::currentThread();
+    auto* relay = new ValueRelay(this, sameThread ? m_model : nullptr);
+    if (!sameThread) relay->moveToThread(m_model->thread());
+    m_relays.push_back(relay);
+    m_relayLoads.push_back(RelayLoad{0, true});
+    m_relaysWithRoom.push_back(int(m_relays.size()) - 1);
+    return m_relaysWithRoom.back();
+}
+
+// Counts are only lowered when a connection ends: one that ends unseen (an item deleted while it is
+// a row) leaves its relay counted fuller than it is, which only makes it take fewer items.
+void RowStore::releaseRelay(int relay) {
+    RelayLoad& load = m_relayLoads[size_t(relay)];
+    --load.items;
+    if (!load.listed) {
+        load.listed = true;
+        m_relaysWithRoom.push_back(relay);
+    }
 }
 
 void RowStore::announceValueChange(ZEPHTreeItem* item) {
@@ -233,19 +280,35 @@ void RowStore::announceValueChange(ZEPHTreeItem* item) {
     if (changed.isValid()) emit m_model->dataChanged(changed, changed, QVector<int>());
 }
 
-void RowStore::keepConnection(const ZEPHTreeItem* item, QMetaObject::Connection connection) {
-    if (!connection) return;
-    m_keptConnections.insert(item, std::move(connection));
+void RowStore::keepConnection(ZEPHTreeItem* item, int relay) {
+    if (relay < 0) return;
+    m_keptConnections.insert(item, KeptConnection{item, relay});
     if (m_keptConnections.size() > 2 * m_keptConnectionsAfterSweep + 64) {
-        for (auto it = m_keptConnections.begin(); it != m_keptConnections.end();)
-            it = *it ? std::next(it) : m_keptConnections.erase(it);
+        for (auto it = m_keptConnections.begin(); it != m_keptConnections.end();) {
+            if (it->item) {
+                ++it;
+                continue;
+            }
+            releaseRelay(it->relay);
+            it = m_keptConnections.erase(it);
+        }
         m_keptConnectionsAfterSweep = m_keptConnections.size();
     }
 }
 
+// The item is deleted soon, which ends its connection; its relay may take another item now.
 void RowStore::forgetConnection(const ZEPHTreeItem* item) {
-    if (RowTable::Record* info = m_rows->find(item)) info->connection = QMetaObject::Connection();
-    if (!m_keptConnections.isEmpty()) m_keptConnections.remove(item);
+    if (RowTable::Record* info = m_rows->find(item)) {
+        if (info->relay >= 0) releaseRelay(info->relay);
+        info->relay = -1;
+    }
+    if (!m_keptConnections.isEmpty()) {
+        const auto kept = m_keptConnections.constFind(item);
+        if (kept != m_keptConnections.cend()) {
+            releaseRelay(kept->relay);
+            m_keptConnections.erase(kept);
+        }
+    }
 }
 
 // Hints only guide rowOf(), which finds an item one row off its hint at the first step: only items

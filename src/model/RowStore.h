@@ -5,19 +5,21 @@
 
 #include <QHash>
 #include <QList>
-#include <QMetaObject>
+#include <QPointer>
 #include <QString>
 #include <QVector>
 
 #include <climits>
 #include <memory>
+#include <vector>
 
+class ValueRelay;
 class ZEPHTreeItem;
 class ZEPHTreeModel;
 
-// The rows of a model: the item list in row order, a record per row (its value-change connection,
-// the ID the ID index files it under, a hint of its row), the ID index, and the value-change
-// connections of items that stopped being rows without being disposed of. The model and its views
+// The rows of a model: the item list in row order, a record per row (the relay of its value-change
+// connection, the ID the ID index files it under, a hint of its row), the ID index, and the
+// value-change connections of items that stopped being rows without being disposed of. The model and its views
 // ask and change rows only through this interface, so that its tables may change without them.
 class RowStore {
 public:
@@ -98,8 +100,19 @@ public:
     void truncate(int count);
 
 private:
-    QMetaObject::Connection valueConnectionFor(ZEPHTreeItem* item);
-    void keepConnection(const ZEPHTreeItem* item, QMetaObject::Connection connection);
+    struct KeptConnection {
+        QPointer<QObject> item; // null once the item is gone (its connection went with it)
+        int relay;
+    };
+    struct RelayLoad {
+        int items = 0;
+        bool listed = false; // in m_relaysWithRoom
+    };
+
+    int connectValueChanges(ZEPHTreeItem* item);
+    int relayWithRoom();
+    void releaseRelay(int relay);
+    void keepConnection(ZEPHTreeItem* item, int relay);
     void refreshHints(int from) const;
     void noteShift(int row, int delta);
     TakenRow forget(ZEPHTreeItem* item);
@@ -109,6 +122,10 @@ private:
 
     ZEPHTreeModel* m_model;
     QList<ZEPHTreeItem*> m_items;
+    // Relays by index, how many items each carries, and the ones that can take more (top last).
+    std::vector<ValueRelay*> m_relays;
+    std::vector<RelayLoad> m_relayLoads;
+    std::vector<int> m_relaysWithRoom;
     std::unique_ptr<RowTable> m_rows;
     std::unique_ptr<IdIndex> m_idIndex;
     // Row hints are stored relative to this offset, so that insertions and removals at the head
@@ -118,10 +135,10 @@ private:
     // the hints of the rows before it are exact, so a refresh can start here.
     mutable int m_staleFrom = INT_MAX;
     // The value-change connections of items that stopped being rows without being disposed of (a
-    // model with shared items keeps removed items connected); a row's own sits in its record. One
-    // per item, taken back when the item returns. Handles of disconnected items are swept out when
-    // the map has doubled since the last sweep.
-    QHash<const QObject*, QMetaObject::Connection> m_keptConnections;
+    // model with shared items keeps removed items connected); a row's relay sits in its record. One
+    // per item, taken back when the item returns. Entries of deleted items are swept out when the
+    // map has doubled since the last sweep.
+    QHash<const QObject*, KeptConnection> m_keptConnections;
     int m_keptConnectionsAfterSweep = 0;
     // Set when rows came in without a value-change connection (ReplaceItemsListEx), until the
     // rows are dropped: their changes may go unannounced.

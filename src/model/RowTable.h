@@ -2,23 +2,24 @@
 
 #include "core/DenseHash.h"
 
-#include <QMetaObject>
 #include <QString>
 
 class ZEPHTreeItem;
 
 // What a model keeps of each of its rows besides its place in the item list.
 struct RowRecord {
+    RowRecord() : relay(-1), filed(false) {}
     const ZEPHTreeItem* item = nullptr;
     QString filedId; // the ID under which the ID index files the item
     int rowHint = 0;
-    bool filed = false;
-    // The item's value-change connection into the model, while the item is a row.
-    QMetaObject::Connection connection;
+    // The relay that carries the item's value changes into the model, or -1.
+    int relay : 31;
+    bool filed : 1;
 };
 
-// A QString and a connection handle are each one pointer that may be moved bytewise.
+// A QString is one pointer that may be moved bytewise.
 Q_DECLARE_TYPEINFO(RowRecord, Q_MOVABLE_TYPE);
+static_assert(sizeof(void*) != 8 || sizeof(RowRecord) == 24, "a row record is three words");
 
 struct RowRecordTraits {
     using Key = const ZEPHTreeItem*;
