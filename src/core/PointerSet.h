@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/DenseHash.h"
+#include "core/SlotIndex.h"
 
 #include <QtGlobal>
 

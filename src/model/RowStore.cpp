@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-RowStore::RowStore(ZEPHTreeModel* model) : m_model(model), m_rows(new RowTable), m_idIndex(new IdIndex) {}
+RowStore::RowStore(ZEPHTreeModel* model) : m_model(model), m_rows(new RowTable) {}
 
 RowStore::~RowStore() {
     for (ValueRelay* relay : m_relays) {
@@ -20,8 +20,8 @@ RowStore::~RowStore() {
 }
 
 int RowStore::rowOf(const ZEPHTreeItem* item) const {
-    RowTable::Record* info = m_rows->find(item);
-    if (!info) return -1;
+    RowRecord* info = m_rows->find(item);
+    if (!info || info->taken) return -1;
     const int count = m_items.size();
     if (count == 0) return -1;
     const int hint = qBound(0, info->rowHint + m_hintBase, count - 1);
@@ -48,8 +48,8 @@ int RowStore::rowOf(const ZEPHTreeItem* item) const {
 // Every row inserted otherwise than by placeSilently() is connected.
 bool RowStore::announcesChangesOf(const ZEPHTreeItem* item) const {
     if (!m_hasSilentRows) return true;
-    const RowTable::Record* info = m_rows->find(item);
-    if (info && info->relay >= 0) return true;
+    const RowRecord* info = m_rows->find(item);
+    if (info && !info->taken && info->relay >= 0) return true;
     const auto kept = m_keptConnections.constFind(item);
     return kept != m_keptConnections.cend() && kept->item;
 }
@@ -57,7 +57,7 @@ bool RowStore::announcesChangesOf(const ZEPHTreeItem* item) const {
 void RowStore::refreshHints(int from) const {
     if (from == 0) m_hintBase = 0;
     for (int row = from; row < m_items.size(); ++row) {
-        if (RowTable::Record* info = m_rows->find(m_items.at(row))) info->rowHint = row - m_hintBase;
+        if (RowRecord* info = m_rows->find(m_items.at(row))) info->rowHint = row - m_hintBase;
     }
     if (from <= m_staleFrom) m_staleFrom = INT_MAX;
 }
@@ -78,18 +78,15 @@ void RowStore::noteShift(int row, int delta) {
 void RowStore::place(int row, ZEPHTreeItem* const* items, int count) {
     const int oldCount = m_items.size();
     if (row < oldCount) noteShift(row == 0 ? 0 : row + count, count);
-    if (count > 1) {
-        m_rows->reserve(m_rows->size() + count);
-        m_idIndex->reserve(m_idIndex->size() + count);
-    }
+    if (count > 1) m_rows->reserve(m_rows->size() + count);
     for (int i = 0; i < count; ++i) {
         ZEPHTreeItem* item = items[i];
-        const QString id = item->ID();
-        fileUnder(id, item, row + i - m_hintBase);
-        RowTable::Record& info = m_rows->insert(item);
+        // An item back before the removal that took it out ended has its record still.
+        RowRecord& info = m_rows->insert(item);
+        if (info.taken) --m_takenCount;
+        info.taken = false;
         info.rowHint = row + i - m_hintBase;
-        info.filed = true;
-        info.filedId = id;
+        fileRecord(info, item->ID());
         info.relay = connectValueChanges(item);
     }
     if (row == oldCount) {
@@ -114,40 +111,24 @@ void RowStore::place(int row, ZEPHTreeItem* const* items, int count) {
 }
 
 void RowStore::placeSilently(ZEPHTreeItem* item) {
-    m_rows->insert(item).rowHint = m_items.size() - m_hintBase;
+    RowRecord& info = m_rows->insert(item);
+    if (info.taken) --m_takenCount;
+    info.taken = false;
+    info.rowHint = m_items.size() - m_hintBase;
     m_items.append(item);
-    file(item);
+    fileRecord(info, item->ID());
     m_hasSilentRows = true;
 }
 
 void RowStore::file(ZEPHTreeItem* item) {
-    RowTable::Record* info = m_rows->find(item);
-    if (!info) return;
-    const QString id = item->ID();
-    if (info->filed && info->filedId != id) unfileRecord(item);
-    fileUnder(id, item, info->rowHint);
-    info->filed = true;
-    info->filedId = id;
+    RowRecord* info = m_rows->find(item);
+    if (info && !info->taken) fileRecord(*info, item->ID());
 }
 
-// The ID now leads to `item`; the earlier holder is no longer found by it.
-void RowStore::fileUnder(const QString& id, ZEPHTreeItem* item, int rowHint) {
-    IdIndexEntry& filed = m_idIndex->entryFor(id);
-    if (filed.item && filed.item != item) {
-        if (RowTable::Record* previous = m_rows->find(filed.item)) {
-            previous->filed = false;
-            m_idsUnsure = true;
-        }
-    }
-    filed.item = item;
-    filed.rowHint = rowHint;
-}
-
-void RowStore::unfileRecord(const ZEPHTreeItem* item) {
-    RowTable::Record* info = m_rows->find(item);
-    if (!info || !info->filed) return;
-    m_idIndex->removeIfLeadsTo(info->filedId, item);
-    info->filed = false;
+// The ID now leads to the record; a row that it led to before is no longer found by it.
+void RowStore::fileRecord(RowRecord& record, const QString& id) {
+    const RowRecord* previous = m_rows->file(record, id);
+    if (previous && !previous->taken) m_idsUnsure = true;
 }
 
 QVector<RowStore::TakenRow> RowStore::take(int first, int last) {
@@ -165,10 +146,20 @@ RowStore::TakenRow RowStore::take(int row) {
     return taken;
 }
 
+// The record stays while the ID index files it, so that the ID leads to the item until unfile().
 RowStore::TakenRow RowStore::forget(ZEPHTreeItem* item) {
-    RowTable::Record record = m_rows->take(item);
-    keepConnection(item, record.relay);
-    return TakenRow{item, std::move(record.filedId), record.filed};
+    RowRecord* record = m_rows->find(item);
+    if (!record) return TakenRow{item};
+    const int relay = record->relay;
+    if (record->filed) {
+        record->relay = -1;
+        record->taken = true;
+        ++m_takenCount;
+    } else {
+        m_rows->erase(item);
+    }
+    keepConnection(item, relay);
+    return TakenRow{item};
 }
 
 // Rows behind the erased ones move up: all of them at once after a removal at the head, or by a
@@ -182,21 +173,22 @@ void RowStore::eraseRows(int first, int count) {
 }
 
 void RowStore::unfile(const TakenRow& row) {
-    if (row.filed) m_idIndex->removeIfLeadsTo(row.filedId, row.item);
+    const RowRecord* record = m_rows->find(row.item);
+    if (!record || !record->taken) return;
+    m_rows->erase(row.item);
+    --m_takenCount;
 }
 
 void RowStore::clear(bool keepConnections) {
-    if (keepConnections) {
-        for (RowTable::Record& record : *m_rows)
+    for (RowRecord& record : *m_rows) {
+        if (keepConnections)
             keepConnection(const_cast<ZEPHTreeItem*>(record.item), record.relay);
-    } else {
-        for (RowTable::Record& record : *m_rows) {
-            if (record.relay >= 0) releaseRelay(record.relay);
-        }
+        else if (record.relay >= 0)
+            releaseRelay(record.relay);
     }
     m_items.clear();
-    m_idIndex->clear();
     m_rows->clear();
+    m_takenCount = 0;
     m_hintBase = 0;
     m_staleFrom = INT_MAX;
     m_hasSilentRows = false;
@@ -206,14 +198,12 @@ void RowStore::clear(bool keepConnections) {
 int RowStore::firstRowWithId(const QString& id) const {
     // Every row is filed under its own ID, and no two rows share one: the item filed under `id` is
     // the only row with it, if it is a row at all (a row that was just taken out may still be filed).
-    if (!m_idsUnsure && !m_hasSilentRows && !m_listHandedOut && m_items.size() == m_rows->size()) {
-        IdIndexEntry* filed = m_idIndex->find(id);
-        if (!filed || !filed->item) return -1;
+    if (!m_idsUnsure && !m_hasSilentRows && !m_listHandedOut && m_items.size() == m_rows->size() - m_takenCount) {
+        const RowRecord* filed = m_rows->filedUnder(id);
+        if (!filed || filed->taken) return -1;
         const int hinted = filed->rowHint + m_hintBase;
         if (hinted >= 0 && hinted < m_items.size() && m_items.at(hinted) == filed->item) return hinted;
-        const int row = rowOf(filed->item);
-        if (row >= 0) filed->rowHint = row - m_hintBase;
-        return row;
+        return rowOf(filed->item);
     }
     for (int row = 0; row < m_items.size(); ++row) {
         if (m_items.at(row)->ID() == id) return row;
@@ -273,8 +263,8 @@ void RowStore::releaseRelay(int relay) {
 
 void RowStore::announceValueChange(ZEPHTreeItem* item) {
     if (!m_idsUnsure) {
-        const RowTable::Record* info = m_rows->find(item);
-        if (info && info->filedId != item->ID()) m_idsUnsure = true;
+        const RowRecord* info = m_rows->find(item);
+        if (info && !info->taken && info->filedId != item->ID()) m_idsUnsure = true;
     }
     const QModelIndex changed = m_model->index(rowOf(item), 0, QModelIndex());
     if (changed.isValid()) emit m_model->dataChanged(changed, changed, QVector<int>());
@@ -298,7 +288,7 @@ void RowStore::keepConnection(ZEPHTreeItem* item, int relay) {
 
 // The item is deleted soon, which ends its connection; its relay may take another item now.
 void RowStore::forgetConnection(const ZEPHTreeItem* item) {
-    if (RowTable::Record* info = m_rows->find(item)) {
+    if (RowRecord* info = m_rows->find(item)) {
         if (info->relay >= 0) releaseRelay(info->relay);
         info->relay = -1;
     }
@@ -328,7 +318,7 @@ void RowStore::setOrder(QList<ZEPHTreeItem*> items) {
             m_staleFrom = qMin(m_staleFrom, row);
             continue;
         }
-        if (RowTable::Record* info = m_rows->find(item)) info->rowHint = row - m_hintBase;
+        if (RowRecord* info = m_rows->find(item)) info->rowHint = row - m_hintBase;
     }
 }
 
@@ -342,13 +332,13 @@ void RowStore::moveRow(int from, int to) {
     ZEPHTreeItem* item = m_items.at(from);
     m_items.move(from, to);
     m_staleFrom = qMin(m_staleFrom, qMin(from, to));
-    if (RowTable::Record* info = m_rows->find(item)) info->rowHint = to - m_hintBase;
+    if (RowRecord* info = m_rows->find(item)) info->rowHint = to - m_hintBase;
 }
 
 void RowStore::reverseRows(int first, int last) {
     std::reverse(m_items.begin() + first, m_items.begin() + last + 1);
     for (int row = first; row <= last; ++row) {
-        if (RowTable::Record* info = m_rows->find(m_items.at(row))) info->rowHint = row - m_hintBase;
+        if (RowRecord* info = m_rows->find(m_items.at(row))) info->rowHint = row - m_hintBase;
     }
 }
 

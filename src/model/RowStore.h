@@ -1,6 +1,5 @@
 #pragma once
 
-#include "model/IdIndex.h"
 #include "model/RowTable.h"
 
 #include <QHash>
@@ -26,8 +25,6 @@ public:
     /// A row taken out by take(): the ID index may still lead to the item until unfile().
     struct TakenRow {
         ZEPHTreeItem* item = nullptr;
-        QString filedId;
-        bool filed = false;
     };
 
     explicit RowStore(ZEPHTreeModel* model);
@@ -50,7 +47,10 @@ public:
     /// True once list() has handed the item list out: its order may have changed unseen since.
     bool listHandedOut() const { return m_listHandedOut; }
     /// True when `item` is one of the rows.
-    bool isRow(const ZEPHTreeItem* item) const { return m_rows->contains(item); }
+    bool isRow(const ZEPHTreeItem* item) const {
+        const RowRecord* record = m_rows->find(item);
+        return record && !record->taken;
+    }
     /// Row of `item`, or -1; starts at the row where it was last seen, so it is cheap after small
     /// shifts.
     int rowOf(const ZEPHTreeItem* item) const;
@@ -58,9 +58,12 @@ public:
     /// under its current ID, else by a scan.
     int firstRowWithId(const QString& id) const;
     /// The item the ID index files under `id`, or null.
-    ZEPHTreeItem* filedUnder(const QString& id) const { return m_idIndex->value(id); }
+    ZEPHTreeItem* filedUnder(const QString& id) const {
+        const RowRecord* record = m_rows->filedUnder(id);
+        return record ? const_cast<ZEPHTreeItem*>(record->item) : nullptr;
+    }
     /// How many IDs the ID index holds.
-    int filedCount() const { return m_idIndex->size(); }
+    int filedCount() const { return m_rows->filedCount(); }
     /// True when a value change of the row `item` reaches the model's dataChanged.
     bool announcesChangesOf(const ZEPHTreeItem* item) const;
     /// True while rows that came in without a value-change connection are held.
@@ -77,7 +80,8 @@ public:
     QVector<TakenRow> take(int first, int last);
     /// take() for the one row `row`.
     TakenRow take(int row);
-    /// Removes the ID index entry of a taken row when it still leads to its item.
+    /// Removes the ID index entry of a taken row when it still leads to its item (unless the item
+    /// became a row again).
     void unfile(const TakenRow& row);
     /// Drops every row and record; `keepConnections` keeps their value-change connections for a
     /// return.
@@ -117,8 +121,7 @@ private:
     void noteShift(int row, int delta);
     TakenRow forget(ZEPHTreeItem* item);
     void eraseRows(int first, int count);
-    void unfileRecord(const ZEPHTreeItem* item);
-    void fileUnder(const QString& id, ZEPHTreeItem* item, int rowHint);
+    void fileRecord(RowRecord& record, const QString& id);
 
     ZEPHTreeModel* m_model;
     QList<ZEPHTreeItem*> m_items;
@@ -126,8 +129,10 @@ private:
     std::vector<ValueRelay*> m_relays;
     std::vector<RelayLoad> m_relayLoads;
     std::vector<int> m_relaysWithRoom;
+    // The records of the rows and of the taken rows that the ID index still files; it is the ID
+    // index too.
     std::unique_ptr<RowTable> m_rows;
-    std::unique_ptr<IdIndex> m_idIndex;
+    int m_takenCount = 0;
     // Row hints are stored relative to this offset, so that insertions and removals at the head
     // shift every hint at once.
     mutable int m_hintBase = 0;

@@ -1,38 +1,67 @@
 #pragma once
 
-#include "core/DenseHash.h"
+#include "core/SlotIndex.h"
 
 #include <QString>
+#include <QVector>
 
 class ZEPHTreeItem;
 
-// What a model keeps of each of its rows besides its place in the item list.
+// What a model keeps of an item that is one of its rows, or was until the removal now being
+// announced: the ID index still leads to such an item until its record is dropped.
 struct RowRecord {
-    RowRecord() : relay(-1), filed(false) {}
+    RowRecord() : relay(-1), filed(false), taken(false) {}
     const ZEPHTreeItem* item = nullptr;
-    QString filedId; // the ID under which the ID index files the item
+    QString filedId; // the ID under which the ID index files the item, while `filed`
+    uint idHash = 0; // hash of filedId
     int rowHint = 0;
     // The relay that carries the item's value changes into the model, or -1.
-    int relay : 31;
+    int relay : 30;
     bool filed : 1;
+    bool taken : 1; // no longer a row
 };
 
 // A QString is one pointer that may be moved bytewise.
 Q_DECLARE_TYPEINFO(RowRecord, Q_MOVABLE_TYPE);
-static_assert(sizeof(void*) != 8 || sizeof(RowRecord) == 24, "a row record is three words");
+static_assert(sizeof(void*) != 8 || sizeof(RowRecord) == 32, "a row record is four words");
 
-struct RowRecordTraits {
-    using Key = const ZEPHTreeItem*;
-    static uint64_t hashKey(Key item) { return uint64_t(reinterpret_cast<uintptr_t>(item)); }
-    static uint64_t hashEntry(const RowRecord& record) { return hashKey(record.item); }
-    static bool matches(const RowRecord& record, Key item, uint64_t) { return record.item == item; }
-    static void setKey(RowRecord& record, Key item, uint64_t) { record.item = item; }
-};
-
-// The row records of a model, found by the item's address.
-class RowTable : public DenseHash<RowRecord, RowRecordTraits> {
+// The records of a model's items in one array, found by the item's address and, for the records
+// the ID index files, by that ID. A record that the ID index files lives in the same place as the
+// row's own record, so a row costs one record and two slots. Taking a record out moves the last one
+// into the gap: record pointers are valid until the next insert() or erase().
+class RowTable {
 public:
-    using Record = RowRecord;
+    /// The record of `item`, or null.
+    RowRecord* find(const ZEPHTreeItem* item);
+    const RowRecord* find(const ZEPHTreeItem* item) const { return const_cast<RowTable*>(this)->find(item); }
+    /// The record of `item`; a new one, not filed, when there is none.
+    RowRecord& insert(const ZEPHTreeItem* item);
+    /// Drops the record of `item` and its ID entry.
+    void erase(const ZEPHTreeItem* item);
+    /// The record the ID index files under `id`, or null.
+    RowRecord* filedUnder(const QString& id);
+    /// Files `record` under `id`; returns the record the ID led to before, which is no longer
+    /// filed, or null.
+    RowRecord* file(RowRecord& record, const QString& id);
+    /// How many records the ID index files.
+    int filedCount() const { return m_filed; }
+    int size() const { return m_records.size(); }
+    /// Makes room for `count` records in all: exactly when the table is empty (a bulk load), else
+    /// with room to spare, so that many small blocks do not copy the records every time.
+    void reserve(int count);
+    /// Drops every record and the memory they used.
+    void clear();
+    QVector<RowRecord>::iterator begin() { return m_records.begin(); }
+    QVector<RowRecord>::iterator end() { return m_records.end(); }
 
-    bool contains(const ZEPHTreeItem* item) const { return find(item) != nullptr; }
+private:
+    static uint64_t itemHash(const ZEPHTreeItem* item) { return uint64_t(reinterpret_cast<uintptr_t>(item)); }
+    size_t positionOf(const RowRecord& record) const { return size_t(&record - m_records.constData()); }
+    void unfile(size_t position);
+    void rehash(size_t slotCount);
+
+    QVector<RowRecord> m_records;
+    SlotIndex m_byItem;
+    SlotIndex m_byId; // the filed records only
+    int m_filed = 0;
 };

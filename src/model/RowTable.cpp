@@ -1,0 +1,120 @@
+#include "model/RowTable.h"
+
+#include <QHash>
+
+#include <algorithm>
+
+namespace {
+// Seeded like Qt's own hashes, so that a crafted set of IDs is no easier to collide than there.
+uint idHashOf(const QString& id) {
+    return qHash(id, uint(qGlobalQHashSeed()));
+}
+} // namespace
+
+RowRecord* RowTable::find(const ZEPHTreeItem* item) {
+    if (m_records.isEmpty()) return nullptr;
+    const long position = m_byItem.entryAt(
+        m_byItem.probe(itemHash(item), [&](size_t at) { return m_records.at(int(at)).item == item; }));
+    return position >= 0 ? &m_records[int(position)] : nullptr;
+}
+
+RowRecord& RowTable::insert(const ZEPHTreeItem* item) {
+    if (2 * (size_t(m_records.size()) + 1) > m_byItem.slotCount())
+        rehash(m_byItem.slotCount() ? 2 * m_byItem.slotCount() : 16);
+    const size_t slot =
+        m_byItem.probe(itemHash(item), [&](size_t at) { return m_records.at(int(at)).item == item; });
+    const long position = m_byItem.entryAt(slot);
+    if (position >= 0) return m_records[int(position)];
+    m_records.append(RowRecord());
+    m_records.last().item = item;
+    m_byItem.set(slot, size_t(m_records.size()) - 1);
+    return m_records.last();
+}
+
+RowRecord* RowTable::filedUnder(const QString& id) {
+    if (m_filed == 0) return nullptr;
+    const uint hash = idHashOf(id);
+    const long position = m_byId.entryAt(m_byId.probe(hash, [&](size_t at) {
+        const RowRecord& record = m_records.at(int(at));
+        return record.idHash == hash && record.filedId == id;
+    }));
+    return position >= 0 ? &m_records[int(position)] : nullptr;
+}
+
+RowRecord* RowTable::file(RowRecord& record, const QString& id) {
+    const uint hash = idHashOf(id);
+    if (record.filed) {
+        if (record.idHash == hash && record.filedId == id) return nullptr;
+        unfile(positionOf(record));
+    }
+    const size_t slot = m_byId.probe(hash, [&](size_t at) {
+        const RowRecord& other = m_records.at(int(at));
+        return other.idHash == hash && other.filedId == id;
+    });
+    RowRecord* previous = nullptr;
+    if (m_byId.entryAt(slot) >= 0) {
+        previous = &m_records[int(m_byId.entryAt(slot))];
+        previous->filed = false;
+    } else {
+        ++m_filed;
+    }
+    m_byId.set(slot, positionOf(record));
+    record.filedId = id;
+    record.idHash = hash;
+    record.filed = true;
+    return previous;
+}
+
+void RowTable::unfile(size_t position) {
+    RowRecord& record = m_records[int(position)];
+    if (!record.filed) return;
+    m_byId.erase(m_byId.slotOf(record.idHash, position),
+                 [this](size_t at) { return uint64_t(m_records.at(int(at)).idHash); });
+    record.filed = false;
+    --m_filed;
+}
+
+// The last record moves into the gap, and both indexes are told of its new place.
+void RowTable::erase(const ZEPHTreeItem* item) {
+    RowRecord* record = find(item);
+    if (!record) return;
+    const size_t position = positionOf(*record);
+    unfile(position);
+    m_byItem.erase(m_byItem.slotOf(itemHash(item), position),
+                   [this](size_t at) { return itemHash(m_records.at(int(at)).item); });
+    const size_t last = size_t(m_records.size()) - 1;
+    if (position != last) {
+        const RowRecord& moved = m_records.at(int(last));
+        m_byItem.set(m_byItem.slotOf(itemHash(moved.item), last), position);
+        if (moved.filed) m_byId.set(m_byId.slotOf(moved.idHash, last), position);
+        m_records[int(position)] = std::move(m_records[int(last)]);
+    }
+    m_records.removeLast();
+}
+
+void RowTable::reserve(int count) {
+    if (count <= 0) return;
+    if (count > m_records.capacity())
+        m_records.reserve(m_records.isEmpty() ? count : std::max(count + count / 8, m_records.capacity() + m_records.capacity() / 2));
+    size_t wanted = m_byItem.slotCount() ? m_byItem.slotCount() : 16;
+    while (wanted < 2 * size_t(count))
+        wanted *= 2;
+    if (wanted != m_byItem.slotCount()) rehash(wanted);
+}
+
+void RowTable::clear() {
+    QVector<RowRecord>().swap(m_records);
+    m_byItem.release();
+    m_byId.release();
+    m_filed = 0;
+}
+
+void RowTable::rehash(size_t slotCount) {
+    m_byItem.reset(slotCount);
+    m_byId.reset(slotCount);
+    for (size_t position = 0; position < size_t(m_records.size()); ++position) {
+        const RowRecord& record = m_records.at(int(position));
+        m_byItem.add(itemHash(record.item), position);
+        if (record.filed) m_byId.add(record.idHash, position);
+    }
+}
