@@ -1,6 +1,7 @@
 #include "SignalLog.h"
 #include "TreeBuilder.h"
 #include "ValueItem.h"
+#include "model/ValueRelay.h"
 #include "model/ZEPHTreeModelPrivate.h"
 
 #include <ZEPHTreeModel.h>
@@ -469,8 +470,9 @@ void TstModel::shouldFollowTheOperationContract() {
 
 // Random operations on a merging model, mirrored on a list of IDs: after each, the rows, every
 // lookup by ID and the row that a value change names agree with the list (row hints and the ID
-// index stay right through shifts at the head, in the middle and at the tail), and a filter view
-// without rules holds the same items.
+// index stay right through shifts at the head, in the middle and at the tail; a change made in
+// another thread arrives in the owner thread), a filter view without rules holds the same items,
+// and the model keeps no more relays of value changes than its most rows needed at once.
 void TstModel::shouldAgreeWithAListUnderRandomOperations() {
     ZEPHTreeModel model(nullptr, {}, 4);
     Tester tester(&model, Tester::FailureReportingMode::QtTest);
@@ -479,7 +481,7 @@ void TstModel::shouldAgreeWithAListUnderRandomOperations() {
     QRandomGenerator random(7);
     QStringList ids;
     QSet<QString> unwatched; // brought in by ReplaceItemsListEx, without a value-change connection
-    int next = 0;
+    int next = 0, mostRows = 0;
     for (int step = 0; step < 300; ++step) {
         const int count = ids.size();
         const int row = random.bounded(qMax(count, 1));
@@ -513,6 +515,7 @@ void TstModel::shouldAgreeWithAListUnderRandomOperations() {
             removed = ids, ids = kept + made, unwatched.unite(QSet<QString>(made.begin(), made.end()));
         QCOMPARE(tree::ids(&model), ids.join(' '));
         QCOMPARE(sortedIds(view.get()), sortedIds(&model));
+        mostRows = qMax(mostRows, count + made.size());
         for (int r = 0; r < ids.size(); ++r) {
             QCOMPARE(model.FindItemRow(ids[r]), r);
             QCOMPARE(model.FindItem(ids[r]), model.FindItem(r));
@@ -523,12 +526,21 @@ void TstModel::shouldAgreeWithAListUnderRandomOperations() {
         log.clear();
         for (int probe = 0; probe < 3 && !ids.isEmpty(); ++probe) {
             const int r = random.bounded(ids.size());
-            tree::at(&model, r)->SetName(QStringLiteral("n%1").arg(step * 3 + probe));
+            const auto change = [&] { tree::at(&model, r)->SetName(QStringLiteral("n%1").arg(step * 3 + probe)); };
+            if (probe == 2)
+                QVERIFY(runInThread(change));
+            else
+                change();
+            QCOMPARE(log.foreign, 0);
             QCOMPARE(log.take(),
                      unwatched.contains(ids[r]) ? QString() : QStringLiteral("data:%1-%1").arg(r));
         }
         tree::flushDeletes();
     }
+    const QObjectList children = model.children();
+    QVERIFY(std::count_if(children.cbegin(), children.cend(), [](const QObject* child) {
+                return qstrcmp(child->metaObject()->className(), "ValueRelay") == 0;
+            }) <= mostRows / ValueRelay::Capacity + 1);
 }
 
 // An owner thread that ended answers every forwarded call false at once, the caller keeps its items
