@@ -79,16 +79,35 @@ void RowStore::place(int row, ZEPHTreeItem* const* items, int count) {
     const int oldCount = m_items.size();
     if (row < oldCount) noteShift(row == 0 ? 0 : row + count, count);
     if (count > 1) m_rows->reserve(m_rows->size() + count);
+    // One pass per table, each a short loop: in a large table every probe misses the cache, and a
+    // short loop lets the processor wait for several of them at once, where a loop that also
+    // connects each row would wait for one after the other.
+    std::vector<int> positions(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
-        ZEPHTreeItem* item = items[i];
         // An item back before the removal that took it out ended has its record still.
-        RowRecord& info = m_rows->insert(item);
+        RowRecord& info = m_rows->insert(items[i]);
         if (info.taken) --m_takenCount;
         info.taken = false;
         info.rowHint = row + i - m_hintBase;
-        fileRecord(info, item->ID());
-        info.relay = connectValueChanges(item);
+        positions[size_t(i)] = m_rows->positionOf(info);
     }
+    for (int i = 0; i < count; ++i) {
+        RowRecord& info = m_rows->at(positions[size_t(i)]);
+        if (info.filed) {
+            fileRecord(info, items[i]->ID());
+        } else {
+            info.filedId = items[i]->ID();
+            info.idHash = RowTable::idHash(info.filedId);
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        RowRecord& info = m_rows->at(positions[size_t(i)]);
+        if (info.filed) continue;
+        const RowRecord* previous = m_rows->fileAsSet(info);
+        if (previous && !previous->taken) m_idsUnsure = true;
+    }
+    for (int i = 0; i < count; ++i)
+        m_rows->at(positions[size_t(i)]).relay = connectValueChanges(items[i]);
     if (row == oldCount) {
         // QList grows by itself in steps; an exact reservation per call would copy the whole list
         // on every small append.

@@ -4,12 +4,10 @@
 
 #include <algorithm>
 
-namespace {
 // Seeded like Qt's own hashes, so that a crafted set of IDs is no easier to collide than there.
-uint idHashOf(const QString& id) {
+uint RowTable::idHash(const QString& id) {
     return qHash(id, uint(qGlobalQHashSeed()));
 }
-} // namespace
 
 RowRecord* RowTable::find(const ZEPHTreeItem* item) {
     if (m_records.isEmpty()) return nullptr;
@@ -33,7 +31,7 @@ RowRecord& RowTable::insert(const ZEPHTreeItem* item) {
 
 RowRecord* RowTable::filedUnder(const QString& id) {
     if (m_filed == 0) return nullptr;
-    const uint hash = idHashOf(id);
+    const uint hash = idHash(id);
     const long position = m_byId.entryAt(m_byId.probe(hash, [&](size_t at) {
         const RowRecord& record = m_records.at(int(at));
         return record.idHash == hash && record.filedId == id;
@@ -41,15 +39,23 @@ RowRecord* RowTable::filedUnder(const QString& id) {
     return position >= 0 ? &m_records[int(position)] : nullptr;
 }
 
-RowRecord* RowTable::file(RowRecord& record, const QString& id) {
-    const uint hash = idHashOf(id);
+RowRecord* RowTable::file(RowRecord& record, const QString& id, uint hash) {
     if (record.filed) {
         if (record.idHash == hash && record.filedId == id) return nullptr;
-        unfile(positionOf(record));
+        unfile(size_t(positionOf(record)));
     }
+    record.filedId = id;
+    record.idHash = hash;
+    return fileAsSet(record);
+}
+
+// Copies no string: a loop over many records then runs without atomic reference counting, which
+// would keep the processor from waiting for several cache misses at once.
+RowRecord* RowTable::fileAsSet(RowRecord& record) {
+    const uint hash = record.idHash;
     const size_t slot = m_byId.probe(hash, [&](size_t at) {
         const RowRecord& other = m_records.at(int(at));
-        return other.idHash == hash && other.filedId == id;
+        return other.idHash == hash && other.filedId == record.filedId;
     });
     RowRecord* previous = nullptr;
     if (m_byId.entryAt(slot) >= 0) {
@@ -58,9 +64,7 @@ RowRecord* RowTable::file(RowRecord& record, const QString& id) {
     } else {
         ++m_filed;
     }
-    m_byId.set(slot, positionOf(record));
-    record.filedId = id;
-    record.idHash = hash;
+    m_byId.set(slot, size_t(positionOf(record)));
     record.filed = true;
     return previous;
 }

@@ -42,7 +42,16 @@ public:
     RowRecord* filedUnder(const QString& id);
     /// Files `record` under `id`; returns the record the ID led to before, which is no longer
     /// filed, or null.
-    RowRecord* file(RowRecord& record, const QString& id);
+    RowRecord* file(RowRecord& record, const QString& id) { return file(record, id, idHash(id)); }
+    /// file() with the ID's hash computed already.
+    RowRecord* file(RowRecord& record, const QString& id, uint hash);
+    /// file() for a record that is not filed, under the ID already in its filedId and idHash.
+    RowRecord* fileAsSet(RowRecord& record);
+    /// Hash of an ID as the table files it.
+    static uint idHash(const QString& id);
+    /// The record at `position` (see positionOf()), valid until the next insert() or erase().
+    RowRecord& at(int position) { return m_records[position]; }
+    int positionOf(const RowRecord& record) const { return int(&record - m_records.constData()); }
     /// How many records the ID index files.
     int filedCount() const { return m_filed; }
     int size() const { return m_records.size(); }
@@ -56,7 +65,6 @@ public:
 
 private:
     static uint64_t itemHash(const ZEPHTreeItem* item) { return uint64_t(reinterpret_cast<uintptr_t>(item)); }
-    size_t positionOf(const RowRecord& record) const { return size_t(&record - m_records.constData()); }
     void unfile(size_t position);
     void rehash(size_t slotCount);
 
