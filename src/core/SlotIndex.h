@@ -14,15 +14,21 @@ inline uint64_t mixHash(uint64_t hash) {
 }
 
 // An open-addressing index (linear probing, no tombstones) over entries that sit in an array kept
-// elsewhere: a slot holds an entry's position plus one, or 0 when empty. One array of entries may
-// have several such indexes by different keys, so that an entry is stored once however it is
-// found. The owner keeps the slot count a power of two and at least twice the number of entries.
+// elsewhere: one array of entries may have several such indexes by different keys, so that an
+// entry is stored once however it is found. The owner keeps the slot count a power of two and at
+// least twice the number of entries.
+//
+// A slot holds an entry's position plus one (0: empty) in as many low bits as a slot number has
+// (there are fewer entries than slots), and in the bits above them a tag taken from the entry's
+// hash, so that a probe passes most other entries without reading them: in a large table each
+// entry read is a cache miss.
 class SlotIndex {
 public:
     /// Empties the index and sizes it to `slotCount` (a power of two) slots.
     void reset(size_t slotCount) {
         m_slots.assign(slotCount, 0);
         m_mask = slotCount - 1;
+        m_positionBits = __builtin_ctzll(slotCount);
     }
     /// Drops the slots and their memory.
     void release() {
@@ -34,9 +40,11 @@ public:
     /// The slot whose entry `matches` (called with an entry position), or the empty slot where the
     /// probe for `hash` ends.
     template <typename Matches> size_t probe(uint64_t hash, Matches matches) const {
-        size_t slot = home(hash);
-        while (const uint32_t entry = m_slots[slot]) {
-            if (matches(entry - 1)) return slot;
+        const uint64_t mixed = mixHash(hash);
+        const uint32_t tag = tagOf(mixed);
+        size_t slot = size_t(mixed) & m_mask;
+        while (const uint32_t value = m_slots[slot]) {
+            if ((value & ~positionMask()) == tag && matches(positionIn(value))) return slot;
             slot = (slot + 1) & m_mask;
         }
         return slot;
@@ -44,26 +52,33 @@ public:
     /// The slot that holds the entry at `position`, filed under `hash`.
     size_t slotOf(uint64_t hash, size_t position) const {
         size_t slot = home(hash);
-        while (m_slots[slot] != position + 1)
+        while ((m_slots[slot] & positionMask()) != position + 1)
             slot = (slot + 1) & m_mask;
         return slot;
     }
     /// Position of the entry in `slot`, or -1 when the slot is empty.
-    long entryAt(size_t slot) const { return long(m_slots[slot]) - 1; }
-    void set(size_t slot, size_t position) { m_slots[slot] = uint32_t(position + 1); }
+    long entryAt(size_t slot) const { return m_slots[slot] ? long(positionIn(m_slots[slot])) : -1; }
+    /// Puts the entry at `position`, filed under `hash`, into `slot`.
+    void set(size_t slot, uint64_t hash, size_t position) {
+        m_slots[slot] = tagOf(mixHash(hash)) | uint32_t(position + 1);
+    }
+    /// Tells `slot` that its entry now sits at `position`.
+    void move(size_t slot, size_t position) {
+        m_slots[slot] = (m_slots[slot] & ~positionMask()) | uint32_t(position + 1);
+    }
     /// Adds the entry at `position` under `hash` (not there yet).
     void add(uint64_t hash, size_t position) {
         size_t slot = home(hash);
         while (m_slots[slot])
             slot = (slot + 1) & m_mask;
-        m_slots[slot] = uint32_t(position + 1);
+        set(slot, hash, position);
     }
     /// Frees `slot`; the entries behind it that would no longer be reached from their home slot
     /// move back into the gap. `hashAt` gives the hash of the entry at a position.
     template <typename HashAt> void erase(size_t slot, HashAt hashAt) {
         size_t gap = slot;
         for (size_t next = (gap + 1) & m_mask; m_slots[next]; next = (next + 1) & m_mask) {
-            const size_t want = home(hashAt(m_slots[next] - 1));
+            const size_t want = home(hashAt(positionIn(m_slots[next])));
             const bool reachable = gap <= next ? (gap < want && want <= next) : (gap < want || want <= next);
             if (reachable) continue;
             m_slots[gap] = m_slots[next];
@@ -74,7 +89,14 @@ public:
 
 private:
     size_t home(uint64_t hash) const { return size_t(mixHash(hash)) & m_mask; }
+    // The top bits of the mixed hash, as many as the position leaves free: the home slot comes from
+    // the low ones. A QVector holds fewer than 2^28 entries of more than four bytes, so at least
+    // four bits are left.
+    uint32_t tagOf(uint64_t mixed) const { return uint32_t(mixed >> (32 + m_positionBits)) << m_positionBits; }
+    uint32_t positionMask() const { return (1u << m_positionBits) - 1; }
+    size_t positionIn(uint32_t value) const { return size_t(value & positionMask()) - 1; }
 
     std::vector<uint32_t> m_slots;
     size_t m_mask = 0;
+    int m_positionBits = 0;
 };

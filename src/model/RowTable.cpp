@@ -25,7 +25,7 @@ RowRecord& RowTable::insert(const ZEPHTreeItem* item) {
     if (position >= 0) return m_records[int(position)];
     m_records.append(RowRecord());
     m_records.last().item = item;
-    m_byItem.set(slot, size_t(m_records.size()) - 1);
+    m_byItem.set(slot, itemHash(item), size_t(m_records.size()) - 1);
     return m_records.last();
 }
 
@@ -64,7 +64,7 @@ RowRecord* RowTable::fileAsSet(RowRecord& record) {
     } else {
         ++m_filed;
     }
-    m_byId.set(slot, size_t(positionOf(record)));
+    m_byId.set(slot, hash, size_t(positionOf(record)));
     record.filed = true;
     return previous;
 }
@@ -89,8 +89,8 @@ void RowTable::erase(const ZEPHTreeItem* item) {
     const size_t last = size_t(m_records.size()) - 1;
     if (position != last) {
         const RowRecord& moved = m_records.at(int(last));
-        m_byItem.set(m_byItem.slotOf(itemHash(moved.item), last), position);
-        if (moved.filed) m_byId.set(m_byId.slotOf(moved.idHash, last), position);
+        m_byItem.move(m_byItem.slotOf(itemHash(moved.item), last), position);
+        if (moved.filed) m_byId.move(m_byId.slotOf(moved.idHash, last), position);
         m_records[int(position)] = std::move(m_records[int(last)]);
     }
     m_records.removeLast();
