@@ -537,7 +537,7 @@ void TstModel::shouldAgreeWithAListUnderRandomOperations() {
         }
         tree::flushDeletes();
     }
-    const QObjectList children = model.children();
+    const QObjectList children = model.findChildren<QObject*>();
     QVERIFY(std::count_if(children.cbegin(), children.cend(), [](const QObject* child) {
                 return qstrcmp(child->metaObject()->className(), "ValueRelay") == 0;
             }) <= mostRows / ValueRelay::Capacity + 1);

@@ -10,13 +10,13 @@
 RowStore::RowStore(ZEPHTreeModel* model) : m_model(model), m_rows(new RowTable) {}
 
 RowStore::~RowStore() {
-    for (ValueRelay* relay : m_relays) {
+    for (ValueRelay* relay : m_relays)
         relay->detach();
-        if (relay->thread() == QThread::currentThread())
-            delete relay;
-        else
-            relay->deleteLater();
+    for (QObject* object : m_relays) {
+        if (object->parent()) continue;
+        disposeOf(object);
     }
+    if (m_relayHolder) disposeOf(m_relayHolder);
 }
 
 int RowStore::rowOf(const ZEPHTreeItem* item) const {
@@ -43,6 +43,14 @@ int RowStore::rowOf(const ZEPHTreeItem* item) const {
         return found;
     }
     return -1;
+}
+
+// Deletes `object` now when it lives in this thread, else from its own thread's event loop.
+void RowStore::disposeOf(QObject* object) {
+    if (object->thread() == QThread::currentThread())
+        delete object;
+    else
+        object->deleteLater();
 }
 
 // Every row inserted otherwise than by placeSilently() is connected.
@@ -259,9 +267,11 @@ int RowStore::relayWithRoom() {
         load.listed = false;
         m_relaysWithRoom.pop_back();
     }
-    // Relays belong to the model, so that they follow it into another thread.
+    // Relays belong to the model, so that they follow it into another thread, through one child
+    // that holds them all: the model's own children stay few, so that a search among them is short.
     const bool sameThread = m_model->thread() == QThread::currentThread();
-    auto* relay = new ValueRelay(this, sameThread ? m_model : nullptr);
+    if (!m_relayHolder && sameThread) m_relayHolder = new QObject(m_model);
+    auto* relay = new ValueRelay(this, sameThread ? m_relayHolder : nullptr);
     if (!sameThread) relay->moveToThread(m_model->thread());
     m_relays.push_back(relay);
     m_relayLoads.push_back(RelayLoad{0, true});

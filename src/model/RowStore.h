@@ -113,6 +113,7 @@ private:
         bool listed = false; // in m_relaysWithRoom
     };
 
+    static void disposeOf(QObject* object);
     int connectValueChanges(ZEPHTreeItem* item);
     int relayWithRoom();
     void releaseRelay(int relay);
@@ -127,6 +128,7 @@ private:
     QList<ZEPHTreeItem*> m_items;
     // Relays by index, how many items each carries, and the ones that can take more (top last).
     std::vector<ValueRelay*> m_relays;
+    QObject* m_relayHolder = nullptr; // a child of the model, the parent of the relays
     std::vector<RelayLoad> m_relayLoads;
     std::vector<int> m_relaysWithRoom;
     // The records of the rows and of the taken rows that the ID index still files; it is the ID
