@@ -526,7 +526,9 @@ void TstModel::shouldAgreeWithAListUnderRandomOperations() {
         log.clear();
         for (int probe = 0; probe < 3 && !ids.isEmpty(); ++probe) {
             const int r = random.bounded(ids.size());
-            const auto change = [&] { tree::at(&model, r)->SetName(QStringLiteral("n%1").arg(step * 3 + probe)); };
+            const auto change = [&] {
+                tree::at(&model, r)->SetName(QStringLiteral("n%1").arg(step * 3 + probe));
+            };
             if (probe == 2)
                 QVERIFY(runInThread(change));
             else

@@ -92,7 +92,9 @@ private:
     // The top bits of the mixed hash, as many as the position leaves free: the home slot comes from
     // the low ones. A QVector holds fewer than 2^28 entries of more than four bytes, so at least
     // four bits are left.
-    uint32_t tagOf(uint64_t mixed) const { return uint32_t(mixed >> (32 + m_positionBits)) << m_positionBits; }
+    uint32_t tagOf(uint64_t mixed) const {
+        return uint32_t(mixed >> (32 + m_positionBits)) << m_positionBits;
+    }
     uint32_t positionMask() const { return (1u << m_positionBits) - 1; }
     size_t positionIn(uint32_t value) const { return size_t(value & positionMask()) - 1; }
 

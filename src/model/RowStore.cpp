@@ -225,7 +225,8 @@ void RowStore::clear(bool keepConnections) {
 int RowStore::firstRowWithId(const QString& id) const {
     // Every row is filed under its own ID, and no two rows share one: the item filed under `id` is
     // the only row with it, if it is a row at all (a row that was just taken out may still be filed).
-    if (!m_idsUnsure && !m_hasSilentRows && !m_listHandedOut && m_items.size() == m_rows->size() - m_takenCount) {
+    if (!m_idsUnsure && !m_hasSilentRows && !m_listHandedOut &&
+        m_items.size() == m_rows->size() - m_takenCount) {
         const RowRecord* filed = m_rows->filedUnder(id);
         if (!filed || filed->taken) return -1;
         const int hinted = filed->rowHint + m_hintBase;

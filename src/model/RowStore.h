@@ -18,8 +18,8 @@ class ZEPHTreeModel;
 
 // The rows of a model: the item list in row order, a record per row (the relay of its value-change
 // connection, the ID the ID index files it under, a hint of its row), the ID index, and the
-// value-change connections of items that stopped being rows without being disposed of. The model and its views
-// ask and change rows only through this interface, so that its tables may change without them.
+// value-change connections of items that stopped being rows without being disposed of. The model and its
+// views ask and change rows only through this interface, so that its tables may change without them.
 class RowStore {
 public:
     /// A row taken out by take(): the ID index may still lead to the item until unfile().

@@ -99,7 +99,9 @@ void RowTable::erase(const ZEPHTreeItem* item) {
 void RowTable::reserve(int count) {
     if (count <= 0) return;
     if (count > m_records.capacity())
-        m_records.reserve(m_records.isEmpty() ? count : std::max(count + count / 8, m_records.capacity() + m_records.capacity() / 2));
+        m_records.reserve(m_records.isEmpty()
+                              ? count
+                              : std::max(count + count / 8, m_records.capacity() + m_records.capacity() / 2));
     size_t wanted = m_byItem.slotCount() ? m_byItem.slotCount() : 16;
     while (wanted < 2 * size_t(count))
         wanted *= 2;

@@ -12,7 +12,8 @@ ValueRelay::ValueRelay(RowStore* store, QObject* parent) : QObject(parent), m_st
 
 // Automatic type, so that a change made in another thread reaches the model in its own thread.
 void ValueRelay::connectItem(QObject* item) {
-    QMetaObject::connect(item, valueChangedIndex, this, relayIndex, Qt::AutoConnection | Qt::UniqueConnection);
+    QMetaObject::connect(item, valueChangedIndex, this, relayIndex,
+                         Qt::AutoConnection | Qt::UniqueConnection);
 }
 
 void ValueRelay::disconnectItem(const QObject* item) {
