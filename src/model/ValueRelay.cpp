@@ -16,10 +16,6 @@ void ValueRelay::connectItem(QObject* item) {
                          Qt::AutoConnection | Qt::UniqueConnection);
 }
 
-void ValueRelay::disconnectItem(const QObject* item) {
-    QMetaObject::disconnect(item, valueChangedIndex, this, relayIndex);
-}
-
 // Only items connect here. A queued change whose item has been disconnected or deleted since finds
 // no sender.
 void ValueRelay::relay() {

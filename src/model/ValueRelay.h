@@ -17,8 +17,6 @@ public:
     ValueRelay(RowStore* store, QObject* parent);
     /// Connects `item`'s valueChanged() to this relay, unless it already is.
     void connectItem(QObject* item);
-    /// Ends `item`'s connection to this relay.
-    void disconnectItem(const QObject* item);
     /// Stops passing changes on (the row store is going away).
     void detach() { m_store = nullptr; }
 
