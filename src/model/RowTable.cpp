@@ -4,18 +4,6 @@
 
 #include <algorithm>
 
-// Seeded like Qt's own hashes, so that a crafted set of IDs is no easier to collide than there.
-uint RowTable::idHash(const QString& id) {
-    return qHash(id, uint(qGlobalQHashSeed()));
-}
-
-RowRecord* RowTable::find(const ZEPHTreeItem* item) {
-    if (m_records.isEmpty()) return nullptr;
-    const long position = m_byItem.entryAt(
-        m_byItem.probe(itemHash(item), [&](size_t at) { return m_records.at(int(at)).item == item; }));
-    return position >= 0 ? &m_records[int(position)] : nullptr;
-}
-
 RowRecord& RowTable::insert(const ZEPHTreeItem* item) {
     if (2 * (size_t(m_records.size()) + 1) > m_byItem.slotCount())
         rehash(m_byItem.slotCount() ? 2 * m_byItem.slotCount() : 16);
@@ -27,16 +15,6 @@ RowRecord& RowTable::insert(const ZEPHTreeItem* item) {
     m_records.last().item = item;
     m_byItem.set(slot, itemHash(item), size_t(m_records.size()) - 1);
     return m_records.last();
-}
-
-RowRecord* RowTable::filedUnder(const QString& id) {
-    if (m_filed == 0) return nullptr;
-    const uint hash = idHash(id);
-    const long position = m_byId.entryAt(m_byId.probe(hash, [&](size_t at) {
-        const RowRecord& record = m_records.at(int(at));
-        return record.idHash == hash && record.filedId == id;
-    }));
-    return position >= 0 ? &m_records[int(position)] : nullptr;
 }
 
 RowRecord* RowTable::file(RowRecord& record, const QString& id, uint hash) {

@@ -2,6 +2,7 @@
 
 #include "core/SlotIndex.h"
 
+#include <QHash>
 #include <QString>
 #include <QVector>
 
@@ -32,14 +33,27 @@ static_assert(sizeof(void*) != 8 || sizeof(RowRecord) == 32, "a row record is fo
 class RowTable {
 public:
     /// The record of `item`, or null.
-    RowRecord* find(const ZEPHTreeItem* item);
+    RowRecord* find(const ZEPHTreeItem* item) {
+        if (m_records.isEmpty()) return nullptr;
+        const long position = m_byItem.entryAt(
+            m_byItem.probe(itemHash(item), [&](size_t at) { return m_records.at(int(at)).item == item; }));
+        return position >= 0 ? recordAt(position) : nullptr;
+    }
     const RowRecord* find(const ZEPHTreeItem* item) const { return const_cast<RowTable*>(this)->find(item); }
     /// The record of `item`; a new one, not filed, when there is none.
     RowRecord& insert(const ZEPHTreeItem* item);
     /// Drops the record of `item` and its ID entry.
     void erase(const ZEPHTreeItem* item);
     /// The record the ID index files under `id`, or null.
-    RowRecord* filedUnder(const QString& id);
+    RowRecord* filedUnder(const QString& id) {
+        if (m_filed == 0) return nullptr;
+        const uint hash = idHash(id);
+        const long position = m_byId.entryAt(m_byId.probe(hash, [&](size_t at) {
+            const RowRecord& record = m_records.at(int(at));
+            return record.idHash == hash && record.filedId == id;
+        }));
+        return position >= 0 ? recordAt(position) : nullptr;
+    }
     /// Files `record` under `id`; returns the record the ID led to before, which is no longer
     /// filed, or null.
     RowRecord* file(RowRecord& record, const QString& id) { return file(record, id, idHash(id)); }
@@ -47,8 +61,9 @@ public:
     RowRecord* file(RowRecord& record, const QString& id, uint hash);
     /// file() for a record that is not filed, under the ID already in its filedId and idHash.
     RowRecord* fileAsSet(RowRecord& record);
-    /// Hash of an ID as the table files it.
-    static uint idHash(const QString& id);
+    /// Hash of an ID as the table files it: seeded like Qt's own hashes, so that a crafted set of
+    /// IDs is no easier to collide than there.
+    static uint idHash(const QString& id) { return qHash(id, uint(qGlobalQHashSeed())); }
     /// The record at `position` (see positionOf()), valid until the next insert() or erase().
     RowRecord& at(int position) { return m_records[position]; }
     int positionOf(const RowRecord& record) const { return int(&record - m_records.constData()); }
@@ -64,6 +79,8 @@ public:
     QVector<RowRecord>::iterator end() { return m_records.end(); }
 
 private:
+    // The records are never shared, so no detaching check is needed to write one.
+    RowRecord* recordAt(long position) { return const_cast<RowRecord*>(m_records.constData()) + position; }
     static uint64_t itemHash(const ZEPHTreeItem* item) { return uint64_t(reinterpret_cast<uintptr_t>(item)); }
     void unfile(size_t position);
     void rehash(size_t slotCount);
