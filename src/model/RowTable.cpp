@@ -7,8 +7,7 @@
 RowRecord& RowTable::insert(const ZEPHTreeItem* item) {
     if (2 * (size_t(m_records.size()) + 1) > m_byItem.slotCount())
         rehash(m_byItem.slotCount() ? 2 * m_byItem.slotCount() : 16);
-    const size_t slot =
-        m_byItem.probe(itemHash(item), [&](size_t at) { return m_records.at(int(at)).item == item; });
+    const size_t slot = itemSlot(item);
     const long position = m_byItem.entryAt(slot);
     if (position >= 0) return m_records[int(position)];
     m_records.append(RowRecord());
@@ -31,10 +30,7 @@ RowRecord* RowTable::file(RowRecord& record, const QString& id, uint hash) {
 // would keep the processor from waiting for several cache misses at once.
 RowRecord* RowTable::fileAsSet(RowRecord& record) {
     const uint hash = record.idHash;
-    const size_t slot = m_byId.probe(hash, [&](size_t at) {
-        const RowRecord& other = m_records.at(int(at));
-        return other.idHash == hash && other.filedId == record.filedId;
-    });
+    const size_t slot = idSlot(record.filedId, hash);
     RowRecord* previous = nullptr;
     if (m_byId.entryAt(slot) >= 0) {
         previous = &m_records[int(m_byId.entryAt(slot))];

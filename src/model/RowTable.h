@@ -35,8 +35,7 @@ public:
     /// The record of `item`, or null.
     RowRecord* find(const ZEPHTreeItem* item) {
         if (m_records.isEmpty()) return nullptr;
-        const long position = m_byItem.entryAt(
-            m_byItem.probe(itemHash(item), [&](size_t at) { return m_records.at(int(at)).item == item; }));
+        const long position = m_byItem.entryAt(itemSlot(item));
         return position >= 0 ? recordAt(position) : nullptr;
     }
     const RowRecord* find(const ZEPHTreeItem* item) const { return const_cast<RowTable*>(this)->find(item); }
@@ -47,11 +46,7 @@ public:
     /// The record the ID index files under `id`, or null.
     RowRecord* filedUnder(const QString& id) {
         if (m_filed == 0) return nullptr;
-        const uint hash = idHash(id);
-        const long position = m_byId.entryAt(m_byId.probe(hash, [&](size_t at) {
-            const RowRecord& record = m_records.at(int(at));
-            return record.idHash == hash && record.filedId == id;
-        }));
+        const long position = m_byId.entryAt(idSlot(id, idHash(id)));
         return position >= 0 ? recordAt(position) : nullptr;
     }
     /// Files `record` under `id`; returns the record the ID led to before, which is no longer
@@ -82,6 +77,17 @@ private:
     // The records are never shared, so no detaching check is needed to write one.
     RowRecord* recordAt(long position) { return const_cast<RowRecord*>(m_records.constData()) + position; }
     static uint64_t itemHash(const ZEPHTreeItem* item) { return uint64_t(reinterpret_cast<uintptr_t>(item)); }
+    // The slot of `item`'s record, or the empty slot where a new one goes.
+    size_t itemSlot(const ZEPHTreeItem* item) const {
+        return m_byItem.probe(itemHash(item), [&](size_t at) { return m_records.at(int(at)).item == item; });
+    }
+    // The slot of the record filed under `id` (hashed to `hash`), or the empty slot where one goes.
+    size_t idSlot(const QString& id, uint hash) const {
+        return m_byId.probe(hash, [&](size_t at) {
+            const RowRecord& record = m_records.at(int(at));
+            return record.idHash == hash && record.filedId == id;
+        });
+    }
     void unfile(size_t position);
     void rehash(size_t slotCount);
 
