@@ -4,6 +4,7 @@
 #include "model/ZEPHTreeModel.h"
 
 #include <QThread>
+#include <QVarLengthArray>
 
 #include <algorithm>
 
@@ -21,7 +22,13 @@ RowStore::~RowStore() {
 
 int RowStore::rowOf(const ZEPHTreeItem* item) const {
     RowRecord* info = m_rows->find(item);
-    if (!info || info->taken) return -1;
+    return info ? rowOf(*info) : -1;
+}
+
+int RowStore::rowOf(RowRecord& record) const {
+    if (record.taken) return -1;
+    RowRecord* info = &record;
+    const ZEPHTreeItem* item = record.item;
     const int count = m_items.size();
     if (count == 0) return -1;
     const int hint = qBound(0, info->rowHint + m_hintBase, count - 1);
@@ -77,6 +84,8 @@ void RowStore::noteShift(int row, int delta) {
     if (row == 0) {
         m_hintBase += delta;
         if (m_staleFrom != INT_MAX) m_staleFrom = qMax(0, m_staleFrom + delta);
+        // Hints hold 30 bits: start again from 0 long before they could not hold a row.
+        if (qAbs(m_hintBase) > (1 << 27)) refreshHints(0);
         return;
     }
     m_staleFrom = qMin(m_staleFrom, row);
@@ -86,36 +95,43 @@ void RowStore::noteShift(int row, int delta) {
 void RowStore::place(int row, ZEPHTreeItem* const* items, int count) {
     const int oldCount = m_items.size();
     if (row < oldCount) noteShift(row == 0 ? 0 : row + count, count);
-    if (count > 1) m_rows->reserve(m_rows->size() + count);
+    if (count > 1) {
+        m_rows->reserve(m_rows->size() + count);
+        reserveSlots(count);
+    }
     // One pass per table, each a short loop: in a large table every probe misses the cache, and a
     // short loop lets the processor wait for several of them at once, where a loop that also
     // connects each row would wait for one after the other.
-    std::vector<int> positions(static_cast<size_t>(count));
+    QVarLengthArray<int, 16> positions(count);
+    QVarLengthArray<uint, 16> hashes(count);
     for (int i = 0; i < count; ++i) {
         // An item back before the removal that took it out ended has its record still.
         RowRecord& info = m_rows->insert(items[i]);
         if (info.taken) --m_takenCount;
         info.taken = false;
         info.rowHint = row + i - m_hintBase;
-        positions[size_t(i)] = m_rows->positionOf(info);
+        positions[i] = m_rows->positionOf(info);
     }
     for (int i = 0; i < count; ++i) {
-        RowRecord& info = m_rows->at(positions[size_t(i)]);
+        RowRecord& info = m_rows->at(positions[i]);
         if (info.filed) {
             fileRecord(info, items[i]->ID());
         } else {
             info.filedId = items[i]->ID();
-            info.idHash = RowTable::idHash(info.filedId);
+            hashes[i] = RowTable::idHash(info.filedId);
         }
     }
     for (int i = 0; i < count; ++i) {
-        RowRecord& info = m_rows->at(positions[size_t(i)]);
+        RowRecord& info = m_rows->at(positions[i]);
         if (info.filed) continue;
-        const RowRecord* previous = m_rows->fileAsSet(info);
+        const RowRecord* previous = m_rows->fileAsSet(info, hashes[i]);
         if (previous && !previous->taken) m_idsUnsure = true;
     }
-    for (int i = 0; i < count; ++i)
-        m_rows->at(positions[size_t(i)]).relay = connectValueChanges(items[i]);
+    for (int i = 0; i < count; ++i) {
+        const int slot = connectValueChanges(items[i]);
+        m_rows->at(positions[i]).relay = slot;
+        m_slotRecords[size_t(slot)] = positions[i];
+    }
     if (row == oldCount) {
         // QList grows by itself in steps; an exact reservation per call would copy the whole list
         // on every small append.
@@ -142,6 +158,19 @@ void RowStore::placeSilently(ZEPHTreeItem* item) {
     if (info.taken) --m_takenCount;
     info.taken = false;
     info.rowHint = m_items.size() - m_hintBase;
+    // An item that is still connected from an earlier stay goes on announcing its changes.
+    if (!m_keptConnections.isEmpty()) {
+        const auto kept = m_keptConnections.find(item);
+        if (kept != m_keptConnections.end()) {
+            if (kept->item) {
+                info.relay = kept->slot;
+                m_slotRecords[size_t(kept->slot)] = m_rows->positionOf(info);
+            } else {
+                releaseSlot(kept->slot);
+            }
+            m_keptConnections.erase(kept);
+        }
+    }
     m_items.append(item);
     fileRecord(info, item->ID());
     m_hasSilentRows = true;
@@ -177,15 +206,15 @@ RowStore::TakenRow RowStore::take(int row) {
 RowStore::TakenRow RowStore::forget(ZEPHTreeItem* item) {
     RowRecord* record = m_rows->find(item);
     if (!record) return TakenRow{item};
-    const int relay = record->relay;
+    const int slot = record->relay;
+    record->relay = -1;
     if (record->filed) {
-        record->relay = -1;
         record->taken = true;
         ++m_takenCount;
     } else {
-        m_rows->erase(item);
+        eraseRecord(item);
     }
-    keepConnection(item, relay);
+    keepConnection(item, slot);
     return TakenRow{item};
 }
 
@@ -202,16 +231,23 @@ void RowStore::eraseRows(int first, int count) {
 void RowStore::unfile(const TakenRow& row) {
     const RowRecord* record = m_rows->find(row.item);
     if (!record || !record->taken) return;
-    m_rows->erase(row.item);
+    eraseRecord(row.item);
     --m_takenCount;
+}
+
+// The last record moves into the gap: its slot follows it.
+void RowStore::eraseRecord(const ZEPHTreeItem* item) {
+    const RowRecord* moved = m_rows->erase(item);
+    if (moved && moved->relay >= 0) m_slotRecords[size_t(moved->relay)] = m_rows->positionOf(*moved);
 }
 
 void RowStore::clear(bool keepConnections) {
     for (RowRecord& record : *m_rows) {
+        if (record.relay < 0) continue;
         if (keepConnections)
             keepConnection(const_cast<ZEPHTreeItem*>(record.item), record.relay);
-        else if (record.relay >= 0)
-            releaseRelay(record.relay);
+        else
+            releaseSlot(record.relay);
     }
     m_items.clear();
     m_rows->clear();
@@ -240,95 +276,119 @@ int RowStore::firstRowWithId(const QString& id) const {
 }
 
 // The value-change connection: a change inside the item becomes dataChanged for its row. It goes
-// through a relay that carries a bounded share of the items (see ValueRelay). An item that comes
-// back after a stay gets its earlier relay back, so there is one connection per item and model
-// however often it returns. Returns the relay's index.
+// through a slot of one of the model's relays (see ValueRelay). An item that comes back after a
+// stay gets its earlier slot back, so there is one connection per item and model however often it
+// returns. Returns the slot.
 int RowStore::connectValueChanges(ZEPHTreeItem* item) {
+    int slot = -1;
     if (!m_keptConnections.isEmpty()) {
         auto kept = m_keptConnections.find(item);
         if (kept != m_keptConnections.end()) {
-            const int relay = kept->relay;
+            // The address may belong to a new item by now; the connection is unique either way.
+            slot = kept->slot;
             m_keptConnections.erase(kept);
-            // The address may belong to a new item by now; the connection is unique either way, and
-            // the relay's count already includes it.
-            m_relays[size_t(relay)]->connectItem(item);
-            return relay;
         }
     }
-    const int relay = relayWithRoom();
-    m_relays[size_t(relay)]->connectItem(item);
-    ++m_relayLoads[size_t(relay)].items;
-    return relay;
+    if (slot < 0) slot = freeSlot();
+    relayOf(slot)->connectItem(item, slot);
+    return slot;
 }
 
-int RowStore::relayWithRoom() {
-    while (!m_relaysWithRoom.empty()) {
-        RelayLoad& load = m_relayLoads[size_t(m_relaysWithRoom.back())];
-        if (load.items < ValueRelay::Capacity) return m_relaysWithRoom.back();
-        load.listed = false;
-        m_relaysWithRoom.pop_back();
+int RowStore::freeSlot() {
+    if (m_freeSlots.empty()) {
+        // Relays belong to the model, so that they follow it into another thread, through one child
+        // that holds them all: the model's own children stay few, so that a search among them is
+        // short.
+        const bool sameThread = m_model->thread() == QThread::currentThread();
+        if (!m_relayHolder && sameThread) m_relayHolder = new QObject(m_model);
+        const int first = int(m_slotRecords.size());
+        auto* relay = new ValueRelay(this, first, sameThread ? m_relayHolder : nullptr);
+        if (!sameThread) relay->moveToThread(m_model->thread());
+        m_relays.push_back(relay);
+        m_slotRecords.resize(m_slotRecords.size() + ValueRelay::Capacity, -1);
+        // Taken from the back: the lowest first.
+        for (int slot = first + ValueRelay::Capacity - 1; slot >= first; --slot)
+            m_freeSlots.push_back(slot);
     }
-    // Relays belong to the model, so that they follow it into another thread, through one child
-    // that holds them all: the model's own children stay few, so that a search among them is short.
-    const bool sameThread = m_model->thread() == QThread::currentThread();
-    if (!m_relayHolder && sameThread) m_relayHolder = new QObject(m_model);
-    auto* relay = new ValueRelay(this, sameThread ? m_relayHolder : nullptr);
-    if (!sameThread) relay->moveToThread(m_model->thread());
-    m_relays.push_back(relay);
-    m_relayLoads.push_back(RelayLoad{0, true});
-    m_relaysWithRoom.push_back(int(m_relays.size()) - 1);
-    return m_relaysWithRoom.back();
+    const int slot = m_freeSlots.back();
+    m_freeSlots.pop_back();
+    return slot;
 }
 
-// Counts are only lowered when a connection ends: one that ends unseen (an item deleted while it is
-// a row) leaves its relay counted fuller than it is, which only makes it take fewer items.
-void RowStore::releaseRelay(int relay) {
-    RelayLoad& load = m_relayLoads[size_t(relay)];
-    --load.items;
-    if (!load.listed) {
-        load.listed = true;
-        m_relaysWithRoom.push_back(relay);
-    }
+// Room for the relay slots of `count` more connections: exactly when there are none yet (a bulk
+// load), else with room to spare.
+void RowStore::reserveSlots(int count) {
+    const size_t missing = size_t(qMax(0, count - int(m_freeSlots.size())));
+    const size_t capacity = m_slotRecords.capacity();
+    const size_t wanted = m_slotRecords.size() +
+                          (missing + ValueRelay::Capacity - 1) / ValueRelay::Capacity * ValueRelay::Capacity;
+    if (wanted > capacity)
+        m_slotRecords.reserve(m_slotRecords.empty() ? wanted : qMax(wanted, capacity * 3 / 2));
+}
+
+// Only for a slot whose item is disconnected or deleted: else a change of that item would reach the
+// slot's next item.
+void RowStore::releaseSlot(int slot) {
+    m_slotRecords[size_t(slot)] = -1;
+    m_freeSlots.push_back(slot);
+}
+
+ValueRelay* RowStore::relayOf(int slot) const {
+    return m_relays[size_t(slot / ValueRelay::Capacity)];
 }
 
 void RowStore::announceValueChange(ZEPHTreeItem* item) {
-    if (!m_idsUnsure) {
-        const RowRecord* info = m_rows->find(item);
-        if (info && !info->taken && info->filedId != item->ID()) m_idsUnsure = true;
-    }
-    const QModelIndex changed = m_model->index(rowOf(item), 0, QModelIndex());
+    if (const RowRecord* record = m_rows->find(item)) announceChange(*record);
+}
+
+void RowStore::announceSlotChange(int slot) {
+    const int position = m_slotRecords[size_t(slot)];
+    if (position >= 0) announceChange(m_rows->at(position));
+}
+
+void RowStore::announceChange(const RowRecord& record) {
+    if (record.taken) return;
+    if (!m_idsUnsure && record.filedId != record.item->ID()) m_idsUnsure = true;
+    const QModelIndex changed = m_model->index(rowOf(const_cast<RowRecord&>(record)), 0, QModelIndex());
     if (changed.isValid()) emit m_model->dataChanged(changed, changed, QVector<int>());
 }
 
-void RowStore::keepConnection(ZEPHTreeItem* item, int relay) {
-    if (relay < 0) return;
-    m_keptConnections.insert(item, KeptConnection{item, relay});
+void RowStore::keepConnection(ZEPHTreeItem* item, int slot) {
+    if (slot < 0) return;
+    m_slotRecords[size_t(slot)] = -1;
+    m_keptConnections.insert(item, KeptConnection{item, slot});
     if (m_keptConnections.size() > 2 * m_keptConnectionsAfterSweep + 64) {
         for (auto it = m_keptConnections.begin(); it != m_keptConnections.end();) {
             if (it->item) {
                 ++it;
                 continue;
             }
-            releaseRelay(it->relay);
+            releaseSlot(it->slot);
             it = m_keptConnections.erase(it);
         }
         m_keptConnectionsAfterSweep = m_keptConnections.size();
     }
 }
 
-// The item is deleted soon, which ends its connection; its relay may take another item now.
+// The item is deleted soon. Disposal disconnects it first, or deletes it at once, unless it lives in
+// another thread: then its slot is freed only once it is disconnected here.
 void RowStore::forgetConnection(const ZEPHTreeItem* item) {
+    int slot = -1;
     if (RowRecord* info = m_rows->find(item)) {
-        if (info->relay >= 0) releaseRelay(info->relay);
+        slot = info->relay;
         info->relay = -1;
     }
-    if (!m_keptConnections.isEmpty()) {
+    if (slot < 0 && !m_keptConnections.isEmpty()) {
         const auto kept = m_keptConnections.constFind(item);
         if (kept != m_keptConnections.cend()) {
-            releaseRelay(kept->relay);
+            slot = kept->slot;
             m_keptConnections.erase(kept);
         }
     }
+    if (slot < 0) return;
+    if (item->thread() != QThread::currentThread())
+        relayOf(slot)->disconnectItem(const_cast<ZEPHTreeItem*>(item), slot);
+    releaseSlot(slot);
 }
 
 // Hints only guide rowOf(), which finds an item one row off its hint at the first step: only items

@@ -16,8 +16,8 @@ class ValueRelay;
 class ZEPHTreeItem;
 class ZEPHTreeModel;
 
-// The rows of a model: the item list in row order, a record per row (the relay of its value-change
-// connection, the ID the ID index files it under, a hint of its row), the ID index, and the
+// The rows of a model: the item list in row order, a record per row (the relay slot of its
+// value-change connection, the ID the ID index files it under, a hint of its row), the ID index, and the
 // value-change connections of items that stopped being rows without being disposed of. The model and its
 // views ask and change rows only through this interface, so that its tables may change without them.
 class RowStore {
@@ -100,24 +100,27 @@ public:
     void appendShownOnly(const QList<ZEPHTreeItem*>& items);
     /// Emits dataChanged for the row of `item`, whose value changed.
     void announceValueChange(ZEPHTreeItem* item);
+    /// announceValueChange() for the item connected to the relay slot `slot`.
+    void announceSlotChange(int slot);
     /// Drops the list's entries from `count` on (only entries appended by appendShownOnly()).
     void truncate(int count);
 
 private:
     struct KeptConnection {
         QPointer<QObject> item; // null once the item is gone (its connection went with it)
-        int relay;
-    };
-    struct RelayLoad {
-        int items = 0;
-        bool listed = false; // in m_relaysWithRoom
+        int slot;
     };
 
     static void disposeOf(QObject* object);
     int connectValueChanges(ZEPHTreeItem* item);
-    int relayWithRoom();
-    void releaseRelay(int relay);
-    void keepConnection(ZEPHTreeItem* item, int relay);
+    int freeSlot();
+    void reserveSlots(int count);
+    void releaseSlot(int slot);
+    ValueRelay* relayOf(int slot) const;
+    void keepConnection(ZEPHTreeItem* item, int slot);
+    void eraseRecord(const ZEPHTreeItem* item);
+    int rowOf(RowRecord& record) const;
+    void announceChange(const RowRecord& record);
     void refreshHints(int from) const;
     void noteShift(int row, int delta);
     TakenRow forget(ZEPHTreeItem* item);
@@ -126,11 +129,13 @@ private:
 
     ZEPHTreeModel* m_model;
     QList<ZEPHTreeItem*> m_items;
-    // Relays by index, how many items each carries, and the ones that can take more (top last).
+    // The relays, each with ValueRelay::Capacity slots, numbered on from one relay to the next;
+    // the record position of each slot's row (-1: none), and the slots that no connection holds.
+    // A slot is free only once its item is disconnected or deleted.
     std::vector<ValueRelay*> m_relays;
     QObject* m_relayHolder = nullptr; // a child of the model, the parent of the relays
-    std::vector<RelayLoad> m_relayLoads;
-    std::vector<int> m_relaysWithRoom;
+    std::vector<int> m_slotRecords;
+    std::vector<int> m_freeSlots;
     // The records of the rows and of the taken rows that the ID index still files; it is the ID
     // index too.
     std::unique_ptr<RowTable> m_rows;
@@ -142,7 +147,7 @@ private:
     // the hints of the rows before it are exact, so a refresh can start here.
     mutable int m_staleFrom = INT_MAX;
     // The value-change connections of items that stopped being rows without being disposed of (a
-    // model with shared items keeps removed items connected); a row's relay sits in its record. One
+    // model with shared items keeps removed items connected); a row's relay slot sits in its record. One
     // per item, taken back when the item returns. Entries of deleted items are swept out when the
     // map has doubled since the last sweep.
     QHash<const QObject*, KeptConnection> m_keptConnections;

@@ -11,20 +11,20 @@ class ZEPHTreeItem;
 // What a model keeps of an item that is one of its rows, or was until the removal now being
 // announced: the ID index still leads to such an item until its record is dropped.
 struct RowRecord {
-    RowRecord() : relay(-1), filed(false), taken(false) {}
+    RowRecord() : rowHint(0), filed(false), taken(false) {}
     const ZEPHTreeItem* item = nullptr;
     QString filedId; // the ID under which the ID index files the item, while `filed`
-    uint idHash = 0; // hash of filedId
-    int rowHint = 0;
-    // The relay that carries the item's value changes into the model, or -1.
-    int relay : 30;
+    // Rows passed 2^29 only in hints gone stale, which rowOf() corrects.
+    int rowHint : 30;
     bool filed : 1;
     bool taken : 1; // no longer a row
+    // The relay slot that carries the item's value changes into the model, or -1.
+    int relay = -1;
 };
 
 // A QString is one pointer that may be moved bytewise.
 Q_DECLARE_TYPEINFO(RowRecord, Q_MOVABLE_TYPE);
-static_assert(sizeof(void*) != 8 || sizeof(RowRecord) == 32, "a row record is four words");
+static_assert(sizeof(void*) != 8 || sizeof(RowRecord) == 24, "a row record is three words");
 
 // The records of a model's items in one array, found by the item's address and, for the records
 // the ID index files, by that ID. A record that the ID index files lives in the same place as the
@@ -41,8 +41,8 @@ public:
     const RowRecord* find(const ZEPHTreeItem* item) const { return const_cast<RowTable*>(this)->find(item); }
     /// The record of `item`; a new one, not filed, when there is none.
     RowRecord& insert(const ZEPHTreeItem* item);
-    /// Drops the record of `item` and its ID entry.
-    void erase(const ZEPHTreeItem* item);
+    /// Drops the record of `item` and its ID entry; returns the record moved into its place, if any.
+    RowRecord* erase(const ZEPHTreeItem* item);
     /// The record the ID index files under `id`, or null.
     RowRecord* filedUnder(const QString& id) {
         if (m_filed == 0) return nullptr;
@@ -51,11 +51,10 @@ public:
     }
     /// Files `record` under `id`; returns the record the ID led to before, which is no longer
     /// filed, or null.
-    RowRecord* file(RowRecord& record, const QString& id) { return file(record, id, idHash(id)); }
-    /// file() with the ID's hash computed already.
-    RowRecord* file(RowRecord& record, const QString& id, uint hash);
-    /// file() for a record that is not filed, under the ID already in its filedId and idHash.
-    RowRecord* fileAsSet(RowRecord& record);
+    RowRecord* file(RowRecord& record, const QString& id);
+    /// file() for a record that is not filed, under the ID already in its filedId, which hashes to
+    /// `hash`.
+    RowRecord* fileAsSet(RowRecord& record, uint hash);
     /// Hash of an ID as the table files it: seeded like Qt's own hashes, so that a crafted set of
     /// IDs is no easier to collide than there.
     static uint idHash(const QString& id) { return qHash(id, uint(qGlobalQHashSeed())); }
@@ -83,11 +82,9 @@ private:
     }
     // The slot of the record filed under `id` (hashed to `hash`), or the empty slot where one goes.
     size_t idSlot(const QString& id, uint hash) const {
-        return m_byId.probe(hash, [&](size_t at) {
-            const RowRecord& record = m_records.at(int(at));
-            return record.idHash == hash && record.filedId == id;
-        });
+        return m_byId.probe(hash, [&](size_t at) { return m_records.at(int(at)).filedId == id; });
     }
+    uint64_t filedHash(size_t position) const { return idHash(m_records.at(int(position)).filedId); }
     void unfile(size_t position);
     void rehash(size_t slotCount);
 
