@@ -142,6 +142,7 @@ private slots:
     void shouldFollowTheOperationContract();
     void shouldAgreeWithAListUnderRandomOperations();
     void shouldDropAQueuedChangeOfAnItemThatLeft();
+    void shouldKeepSharedItemsConnectedUntilTheyDie();
     void shouldAnswerWithoutRunningOwnerThread();
 };
 
@@ -560,6 +561,36 @@ void TstModel::shouldDropAQueuedChangeOfAnItemThatLeft() {
     QCOMPARE(log.take(), QString());
     tree::at(model.get(), 0)->SetName("m");
     QCOMPARE(log.take(), QStringLiteral("data:0-0"));
+}
+
+// A model with shared items keeps the items that leave it connected: one that returns announces
+// its changes again, and the connections of the ones deleted meanwhile are given up, so that a
+// stream of short-lived items does not make the model grow.
+void TstModel::shouldKeepSharedItemsConnectedUntilTheyDie() {
+    ZEPHTreeItem stays("S", "s", nullptr);
+    ZEPHTreeModel model(nullptr, {}, 2);
+    SignalLog log(&model);
+    // Storage of their own, so that no new item takes the address of a deleted one.
+    std::vector<std::aligned_storage_t<sizeof(ZEPHTreeItem), alignof(ZEPHTreeItem)>> storage(3000);
+    for (int round = 0; round < 30; ++round) {
+        QList<ZEPHTreeItem*> items;
+        for (int i = 0; i < 100; ++i)
+            items << new (&storage[size_t(round * 100 + i)]) ZEPHTreeItem(QString::number(i), "n", nullptr);
+        QVERIFY(model.AppendItemsList(items));
+        QVERIFY(model.AppendItem(&stays));
+        model.RemoveAll();
+        for (ZEPHTreeItem* item : items)
+            item->~ZEPHTreeItem();
+    }
+    QVERIFY(model.AppendItem(&stays));
+    log.clear();
+    stays.SetName("t");
+    QCOMPARE(log.take(), QStringLiteral("data:0-0"));
+    const QObjectList children = model.findChildren<QObject*>();
+    QCOMPARE(
+        std::count_if(children.cbegin(), children.cend(),
+                      [](const QObject* child) { return child->metaObject() == &QObject::staticMetaObject; }),
+        2);
 }
 
 // An owner thread that ended answers every forwarded call false at once, the caller keeps its items

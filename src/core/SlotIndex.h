@@ -63,10 +63,6 @@ public:
     void set(size_t slot, uint64_t hash, size_t position) {
         m_slots[slot] = tagOf(mixHash(hash)) | uint32_t(position + 1);
     }
-    /// Tells `slot` that its entry now sits at `position`.
-    void move(size_t slot, size_t position) {
-        m_slots[slot] = (m_slots[slot] & ~positionMask()) | uint32_t(position + 1);
-    }
     /// Adds the entry at `position` under `hash` (not there yet).
     void add(uint64_t hash, size_t position) {
         size_t slot = home(hash);

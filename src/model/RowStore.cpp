@@ -11,6 +11,7 @@
 RowStore::RowStore(ZEPHTreeModel* model) : m_model(model), m_rows(new RowTable) {}
 
 RowStore::~RowStore() {
+    m_relays.insert(m_relays.end(), m_retiredRelays.begin(), m_retiredRelays.end());
     for (ValueRelay* relay : m_relays)
         relay->detach();
     for (QObject* object : m_relays) {
@@ -64,9 +65,7 @@ void RowStore::disposeOf(QObject* object) {
 bool RowStore::announcesChangesOf(const ZEPHTreeItem* item) const {
     if (!m_hasSilentRows) return true;
     const RowRecord* info = m_rows->find(item);
-    if (info && !info->taken && info->relay >= 0) return true;
-    const auto kept = m_keptConnections.constFind(item);
-    return kept != m_keptConnections.cend() && kept->item;
+    return info && info->connected;
 }
 
 void RowStore::refreshHints(int from) const {
@@ -95,15 +94,11 @@ void RowStore::noteShift(int row, int delta) {
 void RowStore::place(int row, ZEPHTreeItem* const* items, int count) {
     const int oldCount = m_items.size();
     if (row < oldCount) noteShift(row == 0 ? 0 : row + count, count);
-    if (count > 1) {
-        m_rows->reserve(m_rows->size() + count);
-        reserveSlots(count);
-    }
+    if (count > 1) m_rows->reserve(count);
     // One pass per table, each a short loop: in a large table every probe misses the cache, and a
     // short loop lets the processor wait for several of them at once, where a loop that also
     // connects each row would wait for one after the other.
     QVarLengthArray<int, 16> positions(count);
-    QVarLengthArray<uint, 16> hashes(count);
     for (int i = 0; i < count; ++i) {
         // An item back before the removal that took it out ended has its record still.
         RowRecord& info = m_rows->insert(items[i]);
@@ -118,20 +113,17 @@ void RowStore::place(int row, ZEPHTreeItem* const* items, int count) {
             fileRecord(info, items[i]->ID());
         } else {
             info.filedId = items[i]->ID();
-            hashes[i] = RowTable::idHash(info.filedId);
+            info.idHash = RowTable::idHash(info.filedId);
         }
     }
     for (int i = 0; i < count; ++i) {
         RowRecord& info = m_rows->at(positions[i]);
         if (info.filed) continue;
-        const RowRecord* previous = m_rows->fileAsSet(info, hashes[i]);
+        const RowRecord* previous = m_rows->fileAsSet(info);
         if (previous && !previous->taken) m_idsUnsure = true;
     }
-    for (int i = 0; i < count; ++i) {
-        const int slot = connectValueChanges(items[i]);
-        m_rows->at(positions[i]).relay = slot;
-        m_slotRecords[size_t(slot)] = positions[i];
-    }
+    for (int i = 0; i < count; ++i)
+        connectValueChanges(m_rows->at(positions[i]));
     if (row == oldCount) {
         // QList grows by itself in steps; an exact reservation per call would copy the whole list
         // on every small append.
@@ -153,24 +145,13 @@ void RowStore::place(int row, ZEPHTreeItem* const* items, int count) {
     if (row > 0 && row < oldCount && count > 64) refreshHints(row + count);
 }
 
+// An item that is still connected from an earlier stay goes on announcing its changes.
 void RowStore::placeSilently(ZEPHTreeItem* item) {
     RowRecord& info = m_rows->insert(item);
     if (info.taken) --m_takenCount;
     info.taken = false;
     info.rowHint = m_items.size() - m_hintBase;
-    // An item that is still connected from an earlier stay goes on announcing its changes.
-    if (!m_keptConnections.isEmpty()) {
-        const auto kept = m_keptConnections.find(item);
-        if (kept != m_keptConnections.end()) {
-            if (kept->item) {
-                info.relay = kept->slot;
-                m_slotRecords[size_t(kept->slot)] = m_rows->positionOf(info);
-            } else {
-                releaseSlot(kept->slot);
-            }
-            m_keptConnections.erase(kept);
-        }
-    }
+    if (info.connected) dropKept(info);
     m_items.append(item);
     fileRecord(info, item->ID());
     m_hasSilentRows = true;
@@ -202,19 +183,17 @@ RowStore::TakenRow RowStore::take(int row) {
     return taken;
 }
 
-// The record stays while the ID index files it, so that the ID leads to the item until unfile().
+// The record stays while the ID index files it, so that the ID leads to the item until unfile(),
+// and while the item is connected, for a return.
 RowStore::TakenRow RowStore::forget(ZEPHTreeItem* item) {
     RowRecord* record = m_rows->find(item);
-    if (!record) return TakenRow{item};
-    const int slot = record->relay;
-    record->relay = -1;
-    if (record->filed) {
-        record->taken = true;
-        ++m_takenCount;
-    } else {
-        eraseRecord(item);
-    }
-    keepConnection(item, slot);
+    if (!record || record->taken) return TakenRow{item};
+    record->taken = true;
+    ++m_takenCount;
+    if (record->connected)
+        keepConnection(*record);
+    else if (!record->filed)
+        release(*record);
     return TakenRow{item};
 }
 
@@ -229,29 +208,50 @@ void RowStore::eraseRows(int first, int count) {
 }
 
 void RowStore::unfile(const TakenRow& row) {
-    const RowRecord* record = m_rows->find(row.item);
+    RowRecord* record = m_rows->find(row.item);
     if (!record || !record->taken) return;
-    eraseRecord(row.item);
-    --m_takenCount;
+    m_rows->unfile(*record);
+    if (!record->connected) release(*record);
 }
 
-// The last record moves into the gap: its slot follows it.
-void RowStore::eraseRecord(const ZEPHTreeItem* item) {
-    const RowRecord* moved = m_rows->erase(item);
-    if (moved && moved->relay >= 0) m_slotRecords[size_t(moved->relay)] = m_rows->positionOf(*moved);
+// Frees the record of an item that is not a row and not connected.
+void RowStore::release(RowRecord& record) {
+    if (record.taken) --m_takenCount;
+    m_rows->erase(record);
 }
 
+// The records of kept connections stay (their positions are their slots); every other one goes.
 void RowStore::clear(bool keepConnections) {
-    for (RowRecord& record : *m_rows) {
-        if (record.relay < 0) continue;
-        if (keepConnections)
-            keepConnection(const_cast<ZEPHTreeItem*>(record.item), record.relay);
-        else
-            releaseSlot(record.relay);
+    if (keepConnections) {
+        for (RowRecord& record : *m_rows) {
+            if (!record.item || !record.connected) continue;
+            m_rows->unfile(record);
+            if (!record.taken) {
+                record.taken = true;
+                ++m_takenCount;
+                keepConnection(record);
+            }
+        }
+    }
+    if (!keepConnections) {
+        // The items may stay connected until the model is gone: their relays stop passing changes
+        // on, and the next rows get new ones.
+        for (ValueRelay* relay : m_relays)
+            relay->detach();
+        m_retiredRelays.insert(m_retiredRelays.end(), m_relays.begin(), m_relays.end());
+        m_relays.clear();
+    }
+    if (!keepConnections || m_keptGuards.isEmpty()) {
+        m_rows->clear();
+        m_keptGuards.clear();
+        m_keptAfterSweep = 0;
+        m_takenCount = 0;
+    } else {
+        for (RowRecord& record : *m_rows) {
+            if (record.item && !record.connected) release(record);
+        }
     }
     m_items.clear();
-    m_rows->clear();
-    m_takenCount = 0;
     m_hintBase = 0;
     m_staleFrom = INT_MAX;
     m_hasSilentRows = false;
@@ -276,65 +276,32 @@ int RowStore::firstRowWithId(const QString& id) const {
 }
 
 // The value-change connection: a change inside the item becomes dataChanged for its row. It goes
-// through a slot of one of the model's relays (see ValueRelay). An item that comes back after a
-// stay gets its earlier slot back, so there is one connection per item and model however often it
-// returns. Returns the slot.
-int RowStore::connectValueChanges(ZEPHTreeItem* item) {
-    int slot = -1;
-    if (!m_keptConnections.isEmpty()) {
-        auto kept = m_keptConnections.find(item);
-        if (kept != m_keptConnections.end()) {
-            // The address may belong to a new item by now; the connection is unique either way.
-            slot = kept->slot;
-            m_keptConnections.erase(kept);
-        }
-    }
-    if (slot < 0) slot = freeSlot();
-    relayOf(slot)->connectItem(item, slot);
-    return slot;
+// through the relay slot numbered as the item's record (see ValueRelay). An item that comes back
+// after a stay finds its record and its connection still there, so there is one connection per
+// item and model however often it returns.
+void RowStore::connectValueChanges(RowRecord& record) {
+    const int position = m_rows->positionOf(record);
+    // The address of a kept item that was deleted may belong to a new item by now; the connection
+    // is unique either way.
+    if (record.connected) dropKept(record);
+    relayFor(position)->connectItem(const_cast<ZEPHTreeItem*>(record.item), position);
+    record.connected = true;
 }
 
-int RowStore::freeSlot() {
-    if (m_freeSlots.empty()) {
+ValueRelay* RowStore::relayFor(int position) {
+    const size_t index = size_t(position / ValueRelay::Capacity);
+    while (m_relays.size() <= index) {
         // Relays belong to the model, so that they follow it into another thread, through one child
         // that holds them all: the model's own children stay few, so that a search among them is
         // short.
         const bool sameThread = m_model->thread() == QThread::currentThread();
         if (!m_relayHolder && sameThread) m_relayHolder = new QObject(m_model);
-        const int first = int(m_slotRecords.size());
-        auto* relay = new ValueRelay(this, first, sameThread ? m_relayHolder : nullptr);
+        auto* relay = new ValueRelay(this, int(m_relays.size()) * ValueRelay::Capacity,
+                                     sameThread ? m_relayHolder : nullptr);
         if (!sameThread) relay->moveToThread(m_model->thread());
         m_relays.push_back(relay);
-        m_slotRecords.resize(m_slotRecords.size() + ValueRelay::Capacity, -1);
-        // Taken from the back: the lowest first.
-        for (int slot = first + ValueRelay::Capacity - 1; slot >= first; --slot)
-            m_freeSlots.push_back(slot);
     }
-    const int slot = m_freeSlots.back();
-    m_freeSlots.pop_back();
-    return slot;
-}
-
-// Room for the relay slots of `count` more connections: exactly when there are none yet (a bulk
-// load), else with room to spare.
-void RowStore::reserveSlots(int count) {
-    const size_t missing = size_t(qMax(0, count - int(m_freeSlots.size())));
-    const size_t capacity = m_slotRecords.capacity();
-    const size_t wanted = m_slotRecords.size() +
-                          (missing + ValueRelay::Capacity - 1) / ValueRelay::Capacity * ValueRelay::Capacity;
-    if (wanted > capacity)
-        m_slotRecords.reserve(m_slotRecords.empty() ? wanted : qMax(wanted, capacity * 3 / 2));
-}
-
-// Only for a slot whose item is disconnected or deleted: else a change of that item would reach the
-// slot's next item.
-void RowStore::releaseSlot(int slot) {
-    m_slotRecords[size_t(slot)] = -1;
-    m_freeSlots.push_back(slot);
-}
-
-ValueRelay* RowStore::relayOf(int slot) const {
-    return m_relays[size_t(slot / ValueRelay::Capacity)];
+    return m_relays[index];
 }
 
 void RowStore::announceValueChange(ZEPHTreeItem* item) {
@@ -342,53 +309,52 @@ void RowStore::announceValueChange(ZEPHTreeItem* item) {
 }
 
 void RowStore::announceSlotChange(int slot) {
-    const int position = m_slotRecords[size_t(slot)];
-    if (position >= 0) announceChange(m_rows->at(position));
+    if (slot < m_rows->extent()) announceChange(m_rows->at(slot));
 }
 
 void RowStore::announceChange(const RowRecord& record) {
-    if (record.taken) return;
+    if (!record.item || record.taken || !record.connected) return;
     if (!m_idsUnsure && record.filedId != record.item->ID()) m_idsUnsure = true;
     const QModelIndex changed = m_model->index(rowOf(const_cast<RowRecord&>(record)), 0, QModelIndex());
     if (changed.isValid()) emit m_model->dataChanged(changed, changed, QVector<int>());
 }
 
-void RowStore::keepConnection(ZEPHTreeItem* item, int slot) {
-    if (slot < 0) return;
-    m_slotRecords[size_t(slot)] = -1;
-    m_keptConnections.insert(item, KeptConnection{item, slot});
-    if (m_keptConnections.size() > 2 * m_keptConnectionsAfterSweep + 64) {
-        for (auto it = m_keptConnections.begin(); it != m_keptConnections.end();) {
-            if (it->item) {
-                ++it;
-                continue;
-            }
-            releaseSlot(it->slot);
-            it = m_keptConnections.erase(it);
+// A connected record that is no longer a row: guarded, so that it can be freed once its item is
+// deleted (which ends the connection).
+void RowStore::keepConnection(RowRecord& record) {
+    m_keptGuards.insert(m_rows->positionOf(record), const_cast<ZEPHTreeItem*>(record.item));
+    if (m_keptGuards.size() > 2 * m_keptAfterSweep + 64) sweepKept();
+}
+
+void RowStore::dropKept(const RowRecord& record) {
+    if (!m_keptGuards.isEmpty()) m_keptGuards.remove(m_rows->positionOf(record));
+}
+
+void RowStore::sweepKept() {
+    for (auto it = m_keptGuards.begin(); it != m_keptGuards.end();) {
+        if (it.value()) {
+            ++it;
+            continue;
         }
-        m_keptConnectionsAfterSweep = m_keptConnections.size();
+        RowRecord& record = m_rows->at(it.key());
+        record.connected = false;
+        if (!record.filed) release(record);
+        it = m_keptGuards.erase(it);
     }
+    m_keptAfterSweep = m_keptGuards.size();
 }
 
 // The item is deleted soon. Disposal disconnects it first, or deletes it at once, unless it lives in
-// another thread: then its slot is freed only once it is disconnected here.
+// another thread: then it is disconnected here, before its record (and so its slot) may be reused.
 void RowStore::forgetConnection(const ZEPHTreeItem* item) {
-    int slot = -1;
-    if (RowRecord* info = m_rows->find(item)) {
-        slot = info->relay;
-        info->relay = -1;
-    }
-    if (slot < 0 && !m_keptConnections.isEmpty()) {
-        const auto kept = m_keptConnections.constFind(item);
-        if (kept != m_keptConnections.cend()) {
-            slot = kept->slot;
-            m_keptConnections.erase(kept);
-        }
-    }
-    if (slot < 0) return;
+    RowRecord* record = m_rows->find(item);
+    if (!record || !record->connected) return;
+    dropKept(*record);
+    const int position = m_rows->positionOf(*record);
     if (item->thread() != QThread::currentThread())
-        relayOf(slot)->disconnectItem(const_cast<ZEPHTreeItem*>(item), slot);
-    releaseSlot(slot);
+        relayFor(position)->disconnectItem(const_cast<ZEPHTreeItem*>(item), position);
+    record->connected = false;
+    if (record->taken && !record->filed) release(*record);
 }
 
 // Hints only guide rowOf(), which finds an item one row off its hint at the first step: only items

@@ -106,19 +106,13 @@ public:
     void truncate(int count);
 
 private:
-    struct KeptConnection {
-        QPointer<QObject> item; // null once the item is gone (its connection went with it)
-        int slot;
-    };
-
     static void disposeOf(QObject* object);
-    int connectValueChanges(ZEPHTreeItem* item);
-    int freeSlot();
-    void reserveSlots(int count);
-    void releaseSlot(int slot);
-    ValueRelay* relayOf(int slot) const;
-    void keepConnection(ZEPHTreeItem* item, int slot);
-    void eraseRecord(const ZEPHTreeItem* item);
+    void connectValueChanges(RowRecord& record);
+    ValueRelay* relayFor(int position);
+    void keepConnection(RowRecord& record);
+    void dropKept(const RowRecord& record);
+    void sweepKept();
+    void release(RowRecord& record);
     int rowOf(RowRecord& record) const;
     void announceChange(const RowRecord& record);
     void refreshHints(int from) const;
@@ -129,29 +123,26 @@ private:
 
     ZEPHTreeModel* m_model;
     QList<ZEPHTreeItem*> m_items;
-    // The relays, each with ValueRelay::Capacity slots, numbered on from one relay to the next;
-    // the record position of each slot's row (-1: none), and the slots that no connection holds.
-    // A slot is free only once its item is disconnected or deleted.
+    // The relays, each with ValueRelay::Capacity slots: the slot numbered as a record's position
+    // carries the value changes of its item, while the record is connected.
     std::vector<ValueRelay*> m_relays;
-    QObject* m_relayHolder = nullptr; // a child of the model, the parent of the relays
-    std::vector<int> m_slotRecords;
-    std::vector<int> m_freeSlots;
-    // The records of the rows and of the taken rows that the ID index still files; it is the ID
-    // index too.
+    QObject* m_relayHolder = nullptr;         // a child of the model, the parent of the relays
+    std::vector<ValueRelay*> m_retiredRelays; // detached, of rows dropped without their connections
+    // The records of the rows, of the taken rows that the ID index still files, and of the items
+    // that stay connected after they left; it is the ID index too.
     std::unique_ptr<RowTable> m_rows;
-    int m_takenCount = 0;
+    int m_takenCount = 0; // records in use that are not rows
     // Row hints are stored relative to this offset, so that insertions and removals at the head
     // shift every hint at once.
     mutable int m_hintBase = 0;
     // Rows from here on may have drifted from their hints (insertions and removals in the middle);
     // the hints of the rows before it are exact, so a refresh can start here.
     mutable int m_staleFrom = INT_MAX;
-    // The value-change connections of items that stopped being rows without being disposed of (a
-    // model with shared items keeps removed items connected); a row's relay slot sits in its record. One
-    // per item, taken back when the item returns. Entries of deleted items are swept out when the
-    // map has doubled since the last sweep.
-    QHash<const QObject*, KeptConnection> m_keptConnections;
-    int m_keptConnectionsAfterSweep = 0;
+    // Guards of the items that stay connected though they are no longer rows (a model with shared
+    // items keeps removed items connected), by record position, so that the records of the items
+    // deleted meanwhile can be freed. Swept when the map has doubled since the last sweep.
+    QHash<int, QPointer<QObject>> m_keptGuards;
+    int m_keptAfterSweep = 0;
     // Set when rows came in without a value-change connection (ReplaceItemsListEx), until the
     // rows are dropped: their changes may go unannounced.
     bool m_hasSilentRows = false;

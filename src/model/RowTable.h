@@ -6,20 +6,24 @@
 #include <QString>
 #include <QVector>
 
+#include <vector>
+
 class ZEPHTreeItem;
 
-// What a model keeps of an item that is one of its rows, or was until the removal now being
-// announced: the ID index still leads to such an item until its record is dropped.
+// What a model keeps of an item: a row; a row taken out that the ID index still files, until its
+// removal has been announced; or an item that left but stays connected for a return (a model with
+// shared items keeps removed items connected). A free record has no item.
 struct RowRecord {
-    RowRecord() : rowHint(0), filed(false), taken(false) {}
+    RowRecord() : rowHint(0), filed(false), taken(false), connected(false) {}
     const ZEPHTreeItem* item = nullptr;
     QString filedId; // the ID under which the ID index files the item, while `filed`
-    // Rows passed 2^29 only in hints gone stale, which rowOf() corrects.
-    int rowHint : 30;
+    uint idHash = 0; // hash of filedId
+    // Rows past 2^28 only in hints gone stale, which rowOf() corrects.
+    int rowHint : 29;
     bool filed : 1;
-    bool taken : 1; // no longer a row
-    // The relay slot that carries the item's value changes into the model, or -1.
-    int relay = -1;
+    bool taken : 1; // not a row
+    // The item's valueChanged() reaches the relay slot numbered as the record's position.
+    bool connected : 1;
 };
 
 // A QString is one pointer that may be moved bytewise.
@@ -27,22 +31,23 @@ Q_DECLARE_TYPEINFO(RowRecord, Q_MOVABLE_TYPE);
 static_assert(sizeof(void*) != 8 || sizeof(RowRecord) == 24, "a row record is three words");
 
 // The records of a model's items in one array, found by the item's address and, for the records
-// the ID index files, by that ID. A record that the ID index files lives in the same place as the
-// row's own record, so a row costs one record and two slots. Taking a record out moves the last one
-// into the gap: record pointers are valid until the next insert() or erase().
+// the ID index files, by that ID: a row costs one record and two slots. A record keeps its position
+// while it is in use, and a freed position goes to the next new record: the position also numbers
+// the item's value-change slot. Record references are valid until the next insert().
 class RowTable {
 public:
     /// The record of `item`, or null.
     RowRecord* find(const ZEPHTreeItem* item) {
-        if (m_records.isEmpty()) return nullptr;
+        if (m_live == 0) return nullptr;
         const long position = m_byItem.entryAt(itemSlot(item));
         return position >= 0 ? recordAt(position) : nullptr;
     }
     const RowRecord* find(const ZEPHTreeItem* item) const { return const_cast<RowTable*>(this)->find(item); }
-    /// The record of `item`; a new one, not filed, when there is none.
+    /// The record of `item`; a new one, not filed and not connected, when there is none.
     RowRecord& insert(const ZEPHTreeItem* item);
-    /// Drops the record of `item` and its ID entry; returns the record moved into its place, if any.
-    RowRecord* erase(const ZEPHTreeItem* item);
+    /// Frees `record` and drops its ID entry. Its position goes to another item next, so the item's
+    /// value-change connection must be gone.
+    void erase(RowRecord& record);
     /// The record the ID index files under `id`, or null.
     RowRecord* filedUnder(const QString& id) {
         if (m_filed == 0) return nullptr;
@@ -52,19 +57,23 @@ public:
     /// Files `record` under `id`; returns the record the ID led to before, which is no longer
     /// filed, or null.
     RowRecord* file(RowRecord& record, const QString& id);
-    /// file() for a record that is not filed, under the ID already in its filedId, which hashes to
-    /// `hash`.
-    RowRecord* fileAsSet(RowRecord& record, uint hash);
+    /// file() for a record that is not filed, under the ID already in its filedId and idHash.
+    RowRecord* fileAsSet(RowRecord& record);
+    /// Drops the ID entry of `record`, if it has one.
+    void unfile(RowRecord& record);
     /// Hash of an ID as the table files it: seeded like Qt's own hashes, so that a crafted set of
     /// IDs is no easier to collide than there.
     static uint idHash(const QString& id) { return qHash(id, uint(qGlobalQHashSeed())); }
-    /// The record at `position` (see positionOf()), valid until the next insert() or erase().
+    /// The record at `position`, free or not (see positionOf()).
     RowRecord& at(int position) { return m_records[position]; }
     int positionOf(const RowRecord& record) const { return int(&record - m_records.constData()); }
+    /// Positions in use are below this.
+    int extent() const { return m_records.size(); }
     /// How many records the ID index files.
     int filedCount() const { return m_filed; }
-    int size() const { return m_records.size(); }
-    /// Makes room for `count` records in all: exactly when the table is empty (a bulk load), else
+    /// How many records are in use.
+    int size() const { return m_live; }
+    /// Makes room for `count` more records: exactly when the table is empty (a bulk load), else
     /// with room to spare, so that many small blocks do not copy the records every time.
     void reserve(int count);
     /// Drops every record and the memory they used.
@@ -82,14 +91,18 @@ private:
     }
     // The slot of the record filed under `id` (hashed to `hash`), or the empty slot where one goes.
     size_t idSlot(const QString& id, uint hash) const {
-        return m_byId.probe(hash, [&](size_t at) { return m_records.at(int(at)).filedId == id; });
+        return m_byId.probe(hash, [&](size_t at) {
+            const RowRecord& record = m_records.at(int(at));
+            return record.idHash == hash && record.filedId == id;
+        });
     }
-    uint64_t filedHash(size_t position) const { return idHash(m_records.at(int(position)).filedId); }
-    void unfile(size_t position);
     void rehash(size_t slotCount);
 
     QVector<RowRecord> m_records;
+    std::vector<int> m_free; // free positions, the next one last
+    // Both cover every position, so that positions fit in their slots.
     SlotIndex m_byItem;
     SlotIndex m_byId; // the filed records only
+    int m_live = 0;
     int m_filed = 0;
 };
