@@ -57,6 +57,10 @@ public:
             slot = next(slot);
         return slot;
     }
+    /// Starts loading the home slot of `hash`, for a probe soon after.
+    void prefetch(uint64_t hash) const {
+        if (!m_slots.empty()) __builtin_prefetch(&m_slots[home(hash)]);
+    }
     /// Position of the entry in `slot`, or -1 when the slot is empty.
     long entryAt(size_t slot) const { return m_slots[slot] ? long(positionIn(m_slots[slot])) : -1; }
     /// Puts the entry at `position`, filed under `hash`, into `slot`.

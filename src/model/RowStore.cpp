@@ -90,6 +90,10 @@ void RowStore::noteShift(int row, int delta) {
     m_staleFrom = qMin(m_staleFrom, row);
 }
 
+void RowStore::prefetchPlacing(const ZEPHTreeItem* item) const {
+    m_rows->prefetchFiling(item->ID());
+}
+
 // One lookup of each ID.
 void RowStore::place(int row, ZEPHTreeItem* const* items, int count) {
     const int oldCount = m_items.size();

@@ -54,6 +54,8 @@ public:
         const long position = m_byId.entryAt(idSlot(id, idHash(id)));
         return position >= 0 ? recordAt(position) : nullptr;
     }
+    /// Starts loading what filing a record under `id` reads first.
+    void prefetchFiling(const QString& id) const { m_byId.prefetch(idHash(id)); }
     /// Files `record` under `id`; returns the record the ID led to before, which is no longer
     /// filed, or null.
     RowRecord* file(RowRecord& record, const QString& id);

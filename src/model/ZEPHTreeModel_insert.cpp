@@ -144,6 +144,7 @@ bool ZEPHTreeModelPrivate::insertOne(SingleInsertion kind, int row, ZEPHTreeItem
         const int merged = rows.rowOf(existing);
         if (merged >= 0) emit q->dataChanged(q->index(merged, 0), q->index(merged, 0), QVector<int>());
     } else {
+        rows.prefetchPlacing(item);
         if (rows.isRow(item)) return false;
         if (kind == SingleInsertion::Append) row = rows.count();
         q->beginInsertRows(QModelIndex(), row, row);
