@@ -1,6 +1,7 @@
 #include "SignalLog.h"
 #include "TreeBuilder.h"
 #include "ValueItem.h"
+#include "core/SlotIndex.h"
 #include "model/ValueRelay.h"
 #include "model/ZEPHTreeModelPrivate.h"
 
@@ -9,7 +10,9 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
 #include <stdexcept>
 
@@ -142,6 +145,7 @@ private slots:
     void shouldFollowTheOperationContract();
     void shouldAgreeWithAListUnderRandomOperations();
     void shouldDropAQueuedChangeOfAnItemThatLeft();
+    void shouldIndexLikeAMapWhenHashesCollide();
     void shouldKeepSharedItemsConnectedUntilTheyDie();
     void shouldAnswerWithoutRunningOwnerThread();
 };
@@ -455,9 +459,14 @@ void TstModel::shouldFollowTheOperationContract() {
             QVERIFY(!item || rows.contains(item));
         for (QObject* object : now)
             QCOMPARE(object->thread(), thread());
-        for (const QString& id : (initial + ' ' + op).split(QRegularExpression("[^A-Z0-9]+"))) {
+        // The ID index leads to rows only, and to each row whose ID no other row had and no step changed.
+        const QRegularExpression separators("[^A-Z0-9]+");
+        const QStringList rowIds = tree::ids(model.get()).split(' '), initialIds = initial.split(separators);
+        for (const QString& id : (initial + ' ' + op).split(separators)) {
             auto* filed = qobject_cast<ZEPHTreeItem*>(model->ZEPHTreeModel::FindItem(id, false));
             QVERIFY(!filed || model->GetModelItemList()->contains(filed));
+            const bool unique = !id.isEmpty() && rowIds.count(id) == 1 && initialIds.count(id) <= 1;
+            QVERIFY(filed || !unique || op.contains(QRegularExpression("\\bid ")));
         }
         if (view) QCOMPARE(sortedIds(view.get()), sortedIds(model.get()));
         view.reset();
@@ -546,6 +555,33 @@ void TstModel::shouldAgreeWithAListUnderRandomOperations() {
     QVERIFY(std::count_if(children.cbegin(), children.cend(), [](const QObject* child) {
                 return child->metaObject() == &QObject::staticMetaObject;
             }) <= mostRows / ValueRelay::Capacity + 2);
+}
+
+// The slot index that finds rows by item and by ID, against a map, with hashes so weak that homes
+// and tags collide all the time: lookups, additions and removals, around the end of the slots too.
+void TstModel::shouldIndexLikeAMapWhenHashesCollide() {
+    QRandomGenerator random(5);
+    const auto hash = [](int key) { return uint64_t(key % 5); };
+    for (const size_t slotCount : {7, 16, 50}) {
+        SlotIndex index;
+        index.reset(slotCount);
+        std::vector<int> keys(slotCount, -1); // by entry position
+        std::map<int, long> positions;
+        for (int step = 0; step < 3000; ++step) {
+            const int key = random.bounded(int(slotCount) + 5);
+            const size_t slot = index.probe(hash(key), [&](size_t at) { return keys[at] == key; });
+            const long position = index.entryAt(slot);
+            QCOMPARE(position, positions.count(key) ? positions[key] : -1L);
+            if (position >= 0 && random.bounded(2)) {
+                index.erase(slot, [&](size_t at) { return hash(keys[at]); });
+                keys[size_t(position)] = -1, positions.erase(key);
+            } else if (position < 0 && index.fits(positions.size() + 1)) {
+                const long free = long(std::find(keys.begin(), keys.end(), -1) - keys.begin());
+                index.set(slot, hash(key), size_t(free));
+                keys[size_t(free)] = key, positions[key] = free;
+            }
+        }
+    }
 }
 
 // A change made in another thread waits in the owner thread's queue. When its item has left by
