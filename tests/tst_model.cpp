@@ -119,6 +119,14 @@ QStringList sortedIds(const QObject* model) {
 
 // Runs `work` in a new thread while this thread runs its event loop (or, without `loop`, none);
 // true when the work ended within 10 s.
+// The relays and the one object that holds them are a model's only plain QObjects.
+int plainObjectsIn(const QObject* model) {
+    const QObjectList children = model->findChildren<QObject*>();
+    return int(std::count_if(children.cbegin(), children.cend(), [](const QObject* child) {
+        return child->metaObject() == &QObject::staticMetaObject;
+    }));
+}
+
 bool runInThread(const std::function<void()>& work, bool loop = true) {
     QSemaphore done;
     std::unique_ptr<QThread> thread(QThread::create([&] { work(), done.release(); }));
@@ -550,11 +558,7 @@ void TstModel::shouldAgreeWithAListUnderRandomOperations() {
         }
         tree::flushDeletes();
     }
-    // The relays and the one object that holds them are the model's only plain QObjects.
-    const QObjectList children = model.findChildren<QObject*>();
-    QVERIFY(std::count_if(children.cbegin(), children.cend(), [](const QObject* child) {
-                return child->metaObject() == &QObject::staticMetaObject;
-            }) <= mostRows / ValueRelay::Capacity + 2);
+    QVERIFY(plainObjectsIn(&model) <= mostRows / ValueRelay::Capacity + 2);
 }
 
 // The slot index that finds rows by item and by ID, against a map, with hashes so weak that homes
@@ -615,18 +619,12 @@ void TstModel::shouldKeepSharedItemsConnectedUntilTheyDie() {
         QVERIFY(model.AppendItemsList(items));
         QVERIFY(model.AppendItem(&stays));
         model.RemoveAll();
-        for (ZEPHTreeItem* item : items)
-            item->~ZEPHTreeItem();
+        std::for_each(items.begin(), items.end(), std::destroy_at<ZEPHTreeItem>);
     }
     QVERIFY(model.AppendItem(&stays));
-    log.clear();
-    stays.SetName("t");
+    log.clear(), stays.SetName("t");
     QCOMPARE(log.take(), QStringLiteral("data:0-0"));
-    const QObjectList children = model.findChildren<QObject*>();
-    QCOMPARE(
-        std::count_if(children.cbegin(), children.cend(),
-                      [](const QObject* child) { return child->metaObject() == &QObject::staticMetaObject; }),
-        2);
+    QCOMPARE(plainObjectsIn(&model), 2);
 }
 
 // An owner thread that ended answers every forwarded call false at once, the caller keeps its items
