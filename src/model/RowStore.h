@@ -16,9 +16,9 @@ class ValueRelay;
 class ZEPHTreeItem;
 class ZEPHTreeModel;
 
-// The rows of a model: the item list in row order, a record per row (the relay slot of its
-// value-change connection, the ID the ID index files it under, a hint of its row), the ID index, and the
-// value-change connections of items that stopped being rows without being disposed of. The model and its
+// The rows of a model: the item list in row order, a record per row (the ID the ID index files it
+// under, a hint of its row; its position numbers the relay slot of its value-change connection), the
+// ID index, and the records of items that stopped being rows but stay connected. The model and its
 // views ask and change rows only through this interface, so that its tables may change without them.
 class RowStore {
 public:
@@ -103,7 +103,7 @@ public:
     void appendShownOnly(const QList<ZEPHTreeItem*>& items);
     /// Emits dataChanged for the row of `item`, whose value changed.
     void announceValueChange(ZEPHTreeItem* item);
-    /// announceValueChange() for the item connected to the relay slot `slot`.
+    /// announceValueChange() for the item of the record at position `slot`, whose relay slot it is.
     void announceSlotChange(int slot);
     /// Drops the list's entries from `count` on (only entries appended by appendShownOnly()).
     void truncate(int count);
