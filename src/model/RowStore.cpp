@@ -28,11 +28,10 @@ int RowStore::rowOf(const ZEPHTreeItem* item) const {
 
 int RowStore::rowOf(RowRecord& record) const {
     if (record.taken) return -1;
-    RowRecord* info = &record;
     const ZEPHTreeItem* item = record.item;
     const int count = m_items.size();
     if (count == 0) return -1;
-    const int hint = qBound(0, info->rowHint + m_hintBase, count - 1);
+    const int hint = qBound(0, record.rowHint + m_hintBase, count - 1);
     if (m_items.at(hint) == item) return hint;
     // Rows shift by the number of insertions and removals in front of them (other than at the
     // head, which the hint base follows), so search outward from the last known row. A long search
@@ -47,7 +46,7 @@ int RowStore::rowOf(RowRecord& record) const {
         if (distance > 64)
             refreshHints(qMin(m_staleFrom, qMin(hint, found)));
         else
-            info->rowHint = found - m_hintBase;
+            record.rowHint = found - m_hintBase;
         return found;
     }
     return -1;
@@ -83,7 +82,7 @@ void RowStore::noteShift(int row, int delta) {
     if (row == 0) {
         m_hintBase += delta;
         if (m_staleFrom != INT_MAX) m_staleFrom = qMax(0, m_staleFrom + delta);
-        // Hints hold 30 bits: start again from 0 long before they could not hold a row.
+        // Hints hold 29 bits: start again from 0 long before they could not hold a row.
         if (qAbs(m_hintBase) > (1 << 27)) refreshHints(0);
         return;
     }
@@ -236,8 +235,7 @@ void RowStore::clear(bool keepConnections) {
                 keepConnection(record);
             }
         }
-    }
-    if (!keepConnections) {
+    } else {
         // The items may stay connected until the model is gone: their relays stop passing changes
         // on, and the next rows get new ones.
         for (ValueRelay* relay : m_relays)
@@ -309,17 +307,17 @@ ValueRelay* RowStore::relayFor(int position) {
 }
 
 void RowStore::announceValueChange(ZEPHTreeItem* item) {
-    if (const RowRecord* record = m_rows->find(item)) announceChange(*record);
+    if (RowRecord* record = m_rows->find(item)) announceChange(*record);
 }
 
 void RowStore::announceSlotChange(int slot) {
     if (slot < m_rows->extent()) announceChange(m_rows->at(slot));
 }
 
-void RowStore::announceChange(const RowRecord& record) {
+void RowStore::announceChange(RowRecord& record) {
     if (!record.item || record.taken || !record.connected) return;
     if (!m_idsUnsure && record.filedId != record.item->ID()) m_idsUnsure = true;
-    const QModelIndex changed = m_model->index(rowOf(const_cast<RowRecord&>(record)), 0, QModelIndex());
+    const QModelIndex changed = m_model->index(rowOf(record), 0, QModelIndex());
     if (changed.isValid()) emit m_model->dataChanged(changed, changed, QVector<int>());
 }
 

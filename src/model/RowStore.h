@@ -117,7 +117,7 @@ private:
     void sweepKept();
     void release(RowRecord& record);
     int rowOf(RowRecord& record) const;
-    void announceChange(const RowRecord& record);
+    void announceChange(RowRecord& record);
     void refreshHints(int from) const;
     void noteShift(int row, int delta);
     TakenRow forget(ZEPHTreeItem* item);
